@@ -1,0 +1,215 @@
+#include "lock/LockWindow.h"
+
+#include "login/frmLogin.h"
+#include "platform/appinfo.h"
+#include "platform/fonts.h"
+#include "platform/imagebox.h"
+#include "platform/keyguard.h"
+#include "platform/picture.h"
+#include "platform/twips.h"
+#include "support/Module7.h"
+#include "support/ini.h"
+
+#include <QApplication>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMouseEvent>
+#include <QPushButton>
+#include <QScreen>
+
+using platform::BgrColor;
+using platform::SetTwipsGeometry;
+
+namespace {
+
+QLabel* makeLabel(QWidget* parent, const QString& text, unsigned bgr, const QFont& font,
+                  Qt::Alignment align) {
+    auto* label = new QLabel(text, parent);
+    QPalette pal = label->palette();
+    pal.setColor(QPalette::WindowText, BgrColor(bgr));
+    label->setPalette(pal);
+    label->setFont(font);
+    label->setAlignment(align | Qt::AlignTop);
+    label->setAutoFillBackground(false); // transparent
+    return label;
+}
+
+QLineEdit* makeTextBox(QWidget* parent) {
+    auto* box = new QLineEdit(parent);
+    // A context menu is a popup; closing it silently drops the X keyboard grab.
+    box->setContextMenuPolicy(Qt::NoContextMenu);
+    return box;
+}
+
+void colourTextBox(QLineEdit* box, unsigned background, unsigned text) {
+    QPalette pal = box->palette();
+    pal.setColor(QPalette::Base, BgrColor(background));
+    pal.setColor(QPalette::Text, BgrColor(text));
+    box->setPalette(pal);
+}
+
+} // namespace
+
+LockWindowForm::LockWindowForm() : Form(Qt::Window | Qt::FramelessWindowHint) {
+    setWindowTitle(QStringLiteral("Form1"));
+    setWindowIcon(QIcon(QStringLiteral(":/icon.png")));
+    QPalette pal = palette();
+    pal.setColor(QPalette::Window, BgrColor(0x000000));
+    setPalette(pal);
+    setAutoFillBackground(true);
+
+    // Covers the whole primary screen from its first appearance.
+    if (const QScreen* screen = QGuiApplication::primaryScreen())
+        setGeometry(screen->geometry());
+    setWindowState(Qt::WindowFullScreen);
+
+    createImage(); // first, so that it is drawn beneath the title box and the panel
+    createTitleBox();
+    createSettingsPanel();
+    setTabOrderByIndex();
+}
+
+void LockWindowForm::createImage() {
+    Image1 = new platform::ImageBox(this);
+    SetTwipsGeometry(Image1, 3840, 240, 2925, 4665);
+    connect(Image1, &platform::ImageBox::doubleClicked, this, &LockWindowForm::Image1_DblClick);
+}
+
+void LockWindowForm::createTitleBox() {
+    Picture1 = new QFrame(this);
+    Picture1->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    SetTwipsGeometry(Picture1, 0, 0, 2895, 1095);
+    QPalette pal = Picture1->palette();
+    pal.setColor(QPalette::Window, BgrColor(0x000000));
+    Picture1->setPalette(pal);
+    Picture1->setAutoFillBackground(true);
+    // Double-clicks here must not reach the form and open the dialog.
+    Picture1->setAttribute(Qt::WA_NoMousePropagation);
+
+    Label1 = makeLabel(Picture1, QStringLiteral("「　ぽむ !?　」"), 0x0000FF,
+                       platform::PGothicFont(12, true), Qt::AlignHCenter);
+    SetTwipsGeometry(Label1, 0, 240, 1935, 375);
+    Label2 = makeLabel(Picture1, QStringLiteral("Qt版 by ぽむ"), 0xFFFF00,
+                       platform::PGothicFont(9.75, false), Qt::AlignLeft);
+    SetTwipsGeometry(Label2, 360, 600, 1335, 255);
+    Label3 = makeLabel(Picture1, QStringLiteral("Ver 1.0"), 0x00FFFF,
+                       platform::PGothicFont(11.25, true), Qt::AlignHCenter);
+    SetTwipsGeometry(Label3, 1560, 240, 1455, 255);
+    Label4 = makeLabel(Picture1, QStringLiteral(" 2001.04.26"), 0x00FF00, font(),
+                       Qt::AlignHCenter);
+    SetTwipsGeometry(Label4, 1320, 600, 1815, 375);
+
+    Picture1->hide();
+}
+
+void LockWindowForm::createSettingsPanel() {
+    Frame3 = new QGroupBox(QStringLiteral("各種設定だぽむ"), this);
+    SetTwipsGeometry(Frame3, 2880, 0, 12495, 1095);
+    // The panel has the ordinary control colours, not the lock's black.
+    const QPalette controls = QApplication::palette(Frame3);
+    QPalette panel = Frame3->palette();
+    panel.setColor(QPalette::Window, controls.color(QPalette::Window));
+    panel.setColor(QPalette::WindowText, controls.color(QPalette::WindowText));
+    Frame3->setPalette(panel);
+    Frame3->setAutoFillBackground(true);
+    Frame3->setAttribute(Qt::WA_NoMousePropagation);
+
+    Command4 = new QPushButton(QStringLiteral("またロックするぽむ"), Frame3);
+    SetTwipsGeometry(Command4, 10200, 720, 2175, 255);
+    Command1 = new QPushButton(QStringLiteral("終了するぽむ"), Frame3);
+    SetTwipsGeometry(Command1, 10200, 240, 2175, 375);
+    Command2 = new QPushButton(QStringLiteral("←　セットして保存するぽむ　→"), Frame3);
+    SetTwipsGeometry(Command2, 2880, 360, 2535, 615);
+
+    Frame2 = new QGroupBox(QStringLiteral("表示する画像だぽむ"), Frame3);
+    SetTwipsGeometry(Frame2, 5520, 240, 4575, 735);
+    Text3 = makeTextBox(Frame2);
+    SetTwipsGeometry(Text3, 2040, 240, 2415, 390);
+    colourTextBox(Text3, 0x000000, 0xF8E88B);
+    Text3->setAlignment(Qt::AlignCenter);
+    Text2 = makeTextBox(Frame2);
+    SetTwipsGeometry(Text2, 2040, 480, 2415, 270);
+    Text2->hide();
+    Command3 = new QPushButton(QStringLiteral("変更するぽむ"), Frame2);
+    SetTwipsGeometry(Command3, 120, 240, 1695, 375);
+
+    Frame1 = new QGroupBox(QStringLiteral("パスワードだぽむ"), Frame3);
+    SetTwipsGeometry(Frame1, 120, 240, 2655, 735);
+    Text1 = makeTextBox(Frame1);
+    SetTwipsGeometry(Text1, 120, 240, 2415, 375);
+    colourTextBox(Text1, 0x000000, 0x0080FF);
+
+    Frame3->hide();
+}
+
+void LockWindowForm::setTabOrderByIndex() {
+    // TabIndex 2, 4, 5, 6, 7, 8, 9: the focusable controls in that order.
+    QWidget* order[] = {Text1, Command3, Text2, Command2, Command1, Command4, Text3};
+    for (size_t i = 1; i < std::size(order); ++i)
+        setTabOrder(order[i - 1], order[i]);
+}
+
+LockWindowForm& LockWindow() { return platform::FormName<LockWindowForm>::Get(); }
+LockWindowForm* LockWindowIfLoaded() { return platform::FormName<LockWindowForm>::IfLoaded(); }
+
+void LockWindowForm::Form_Load() {
+    platform::SetScreenSaverRunning(true);
+    Module7::SetTopMost(frmLogin(), 0);
+    // Shows this window: the screen is covered before anything is read.
+    Module7::SetTopMost(*this, 1);
+    Text1->setText(ini::ReadIni(QStringLiteral("Pass"), QStringLiteral("Word")));
+    Text2->setText(ini::ReadIni(QStringLiteral("Pic"), QStringLiteral("Back")));
+    QImage picture;
+    if (!platform::LoadPicture(Text2->text(), &picture))
+        return; // a missing picture leaves the lock in force, silently
+    Image1->setPicture(picture);
+    // The window got its size when it was shown, before the picture was read:
+    // centre what was loaded, or it would sit where the previous one was.
+    Form_Resize();
+}
+
+void LockWindowForm::Form_Resize() {
+    // Twips in single precision with floating division, Top first, then Left;
+    // the screen's size, not the form's, so a large picture is cut evenly.
+    const float height = float(platform::PixelsToTwips(Image1->height()));
+    const float width = float(platform::PixelsToTwips(Image1->width()));
+    image1Top_ = (float(platform::ScreenHeightTwips()) - height) / 2.0f;
+    image1Left_ = (float(platform::ScreenWidthTwips()) - width) / 2.0f;
+    Image1->move(platform::TwipsToPixels(image1Left_), platform::TwipsToPixels(image1Top_));
+}
+
+void LockWindowForm::resizeEvent(QResizeEvent* event) {
+    Form::resizeEvent(event);
+    Form_Resize();
+}
+
+void LockWindowForm::mouseDoubleClickEvent(QMouseEvent* event) {
+    event->accept();
+    Form_DblClick();
+}
+
+void LockWindowForm::Form_DblClick() {
+    Module7::SetTopMost(*this, 0);
+    Module7::SetTopMost(frmLogin(), 1);
+    frmLogin().show();
+}
+
+void LockWindowForm::Image1_DblClick() { Form_DblClick(); }
+
+void LockWindowForm::Form_QueryUnload(bool& cancel, platform::UnloadMode mode) {
+    // A close request from outside must not end the lock: only someone who got
+    // in (the settings panel is showing) may close it that way.
+    if (mode == platform::UnloadMode::CloseRequest && !Frame3->isVisibleTo(this)) {
+        cancel = true;
+        return;
+    }
+    Module7::SetTopMost(*this, 0);
+}
+
+void LockWindowForm::Form_Unload() {
+    platform::SetScreenSaverRunning(false);
+    // A hidden dialog left behind would keep the process alive with nothing on screen.
+    if (frmLoginForm* dialog = frmLoginIfLoaded())
+        dialog->Unload();
+}

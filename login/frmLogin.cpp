@@ -1,0 +1,117 @@
+#include "login/frmLogin.h"
+
+#include "lock/LockWindow.h"
+#include "platform/msgbox.h"
+#include "platform/passwordchar.h"
+#include "platform/twips.h"
+#include "support/ini.h"
+
+#include <QGroupBox>
+#include <QGuiApplication>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPointer>
+#include <QPushButton>
+#include <QScreen>
+
+using platform::SetTwipsGeometry;
+
+namespace {
+// Works whatever is stored, so a forgotten password never locks the owner out.
+const QString kMasterPassword = QStringLiteral("mogumogu-pakupaku!?");
+} // namespace
+
+frmLoginForm::frmLoginForm()
+    : Form(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+           Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint) {
+    setWindowTitle(QStringLiteral("　パスワードを入力するぽむ 　O（^o^）。"));
+    setFixedSize(platform::TwipsToPixels(3750), platform::TwipsToPixels(1035));
+    if (const QScreen* screen = QGuiApplication::primaryScreen())
+        move(screen->geometry().center() - rect().center());
+    createControls();
+}
+
+void frmLoginForm::createControls() {
+    lblLabels[1] = new QLabel(QStringLiteral("パスワード："), this);
+    SetTwipsGeometry(lblLabels[1], 120, 169, 1080, 270);
+
+    txtPassword = new QLineEdit(this);
+    SetTwipsGeometry(txtPassword, 1080, 120, 2565, 345);
+    platform::SetPasswordChar(txtPassword, u'*');
+    txtPassword->setAttribute(Qt::WA_InputMethodEnabled, false);
+    // A context menu is a popup; closing it silently drops the X keyboard grab.
+    txtPassword->setContextMenuPolicy(Qt::NoContextMenu);
+
+    cmdOK = new QPushButton(QStringLiteral("おっけーぽむ"), this);
+    SetTwipsGeometry(cmdOK, 120, 600, 1980, 390);
+    cmdOK->setDefault(true);
+    cmdCancel = new QPushButton(QStringLiteral("やめるぽむ"), this);
+    SetTwipsGeometry(cmdCancel, 2160, 600, 1500, 390);
+
+    setTabOrder(txtPassword, cmdOK);
+    setTabOrder(cmdOK, cmdCancel);
+    connect(cmdOK, &QPushButton::clicked, this, &frmLoginForm::cmdOK_Click);
+    connect(cmdCancel, &QPushButton::clicked, this, &frmLoginForm::cmdCancel_Click);
+}
+
+frmLoginForm& frmLogin() { return platform::FormName<frmLoginForm>::Get(); }
+frmLoginForm* frmLoginIfLoaded() { return platform::FormName<frmLoginForm>::IfLoaded(); }
+
+void frmLoginForm::showEvent(QShowEvent* event) {
+    Form::showEvent(event);
+    // Focus in the password box, the old entry selected so typing replaces it.
+    txtPassword->setFocus(Qt::OtherFocusReason);
+    txtPassword->selectAll();
+}
+
+void frmLoginForm::keyPressEvent(QKeyEvent* event) {
+    switch (event->key()) {
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        // Enter presses the focused button, otherwise the default one.
+        if (auto* button = qobject_cast<QPushButton*>(focusWidget()))
+            button->click();
+        else
+            cmdOK->click();
+        return;
+    case Qt::Key_Escape:
+        cmdCancel->click();
+        return;
+    default:
+        Form::keyPressEvent(event);
+    }
+}
+
+void frmLoginForm::letIn() {
+    LoginSucceeded = true;
+    LockWindow().Frame3->setVisible(true);
+    LockWindow().Picture1->setVisible(true);
+    hide();
+}
+
+void frmLoginForm::cmdOK_Click() {
+    const QString entered = txtPassword->text();
+    if (entered == kMasterPassword) {
+        letIn();
+        platform::MsgBox(QStringLiteral("わすれないでね （T_T) "));
+        return;
+    }
+    if (entered == ini::ReadIni(QStringLiteral("Pass"), QStringLiteral("Word"))) {
+        letIn();
+        return;
+    }
+    hide();
+    QPointer<frmLoginForm> self(this);
+    platform::MsgBox(QStringLiteral("ﾊﾟｽﾜｰﾄﾞがちがうぽむ･･･(´ε｀)"), QStringLiteral("ちがうぽむ"));
+    if (!self)
+        return;
+    LockWindow().Frame3->setVisible(false);
+    // No keystrokes are sent anywhere: the entry is selected when the dialog
+    // is next shown (see showEvent).
+}
+
+void frmLoginForm::cmdCancel_Click() {
+    LoginSucceeded = false;
+    hide();
+}

@@ -1,0 +1,23 @@
+#include "platform/fonts.h"
+
+#include <QStringList>
+
+namespace platform {
+
+QFont PGothicFont(double pointSize, bool bold) {
+    static const QString family = QStringLiteral("ＭＳ Ｐゴシック");
+    static const bool substituted = [] {
+        QFont::insertSubstitutions(family, {QStringLiteral("IPAPGothic"),
+                                            QStringLiteral("Noto Sans CJK JP"),
+                                            QStringLiteral("VL PGothic"),
+                                            QStringLiteral("IPAGothic")});
+        return true;
+    }();
+    Q_UNUSED(substituted);
+    QFont font(family);
+    font.setPointSizeF(pointSize);
+    font.setBold(bold);
+    return font;
+}
+
+} // namespace platform

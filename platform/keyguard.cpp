@@ -1,0 +1,50 @@
+#include "platform/keyguard.h"
+
+#include "platform/x11.h"
+
+namespace platform {
+namespace {
+// Short enough that a dropped grab is back before a typed key gets through.
+constexpr int kRegrabIntervalMs = 50;
+} // namespace
+
+KeyGuard& KeyGuard::instance() {
+    static KeyGuard guard;
+    return guard;
+}
+
+KeyGuard::KeyGuard() {
+    timer_.setInterval(kRegrabIntervalMs);
+    connect(&timer_, &QTimer::timeout, this, &KeyGuard::regrab);
+}
+
+void KeyGuard::setEnabled(bool on) {
+    enabled_ = on;
+    if (!x11::Available())
+        return;
+    if (on) {
+        regrab();
+        timer_.start();
+    } else {
+        timer_.stop();
+        x11::UngrabKeyboardAndPointer();
+        if (holds_) {
+            holds_ = false;
+            emit holdsChanged(false);
+        }
+    }
+}
+
+void KeyGuard::regrab() {
+    const bool keyboard = x11::GrabKeyboard();
+    const bool pointer = x11::GrabPointer();
+    const bool both = keyboard && pointer;
+    if (both != holds_) {
+        holds_ = both;
+        emit holdsChanged(both);
+    }
+}
+
+void SetScreenSaverRunning(bool on) { KeyGuard::instance().setEnabled(on); }
+
+} // namespace platform

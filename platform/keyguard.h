@@ -1,0 +1,39 @@
+#pragma once
+
+#include <QObject>
+#include <QTimer>
+
+namespace platform {
+
+// Our stand-in for the screen-saver-running switch: while on, the keyboard and
+// pointer belong to this program, so no other client and no window-manager
+// shortcut can be reached. X drops a grab silently (a popup closing, a window
+// being re-created), and another client may hold one when we start, so the
+// grabs are taken again on the event loop for as long as the guard is on.
+class KeyGuard : public QObject {
+    Q_OBJECT
+public:
+    static KeyGuard& instance();
+
+    void setEnabled(bool on);
+    bool isEnabled() const { return enabled_; }
+
+    // Whether both grabs held at the last attempt. Always false without X.
+    bool holds() const { return holds_; }
+
+signals:
+    void holdsChanged(bool holds);
+
+private:
+    KeyGuard();
+    void regrab();
+
+    QTimer timer_;
+    bool enabled_ = false;
+    bool holds_ = false;
+};
+
+// The screen-saver-running switch the lock sequence and Unload use.
+void SetScreenSaverRunning(bool on);
+
+} // namespace platform

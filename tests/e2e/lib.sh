@@ -1,0 +1,113 @@
+# Shared by the end-to-end tests: a private Xvfb with openbox, condition waits
+# with time limits, and a tally of checks.
+# Needs: $WORK (a scratch directory), $XPROBE.
+
+PASSED=0
+FAILED=0
+PIDS=""
+
+
+# Helpers nest (a wait inside a wait), so their variables are local.
+expect() { # expect "description" command... : passes when the command succeeds
+    local desc=$1
+    shift
+    if "$@" >/dev/null 2>&1; then
+        PASSED=$((PASSED + 1))
+        echo "ok   - $desc"
+    else
+        FAILED=$((FAILED + 1))
+        echo "FAIL - $desc"
+    fi
+}
+
+# wait_until SECONDS command... : polls until the command succeeds or time runs out
+wait_until() {
+    local limit=$1 end
+    shift
+    end=$(($(date +%s%N) + limit * 1000000000))
+    while [ "$(date +%s%N)" -lt "$end" ]; do
+        "$@" >/dev/null 2>&1 && return 0
+        sleep 0.05
+    done
+    return 1
+}
+
+# holds_for SECONDS command... : the command keeps succeeding for the whole time
+holds_for() {
+    local limit=$1 end
+    shift
+    end=$(($(date +%s%N) + limit * 1000000000))
+    while [ "$(date +%s%N)" -lt "$end" ]; do
+        "$@" >/dev/null 2>&1 || return 1
+        sleep 0.05
+    done
+    return 0
+}
+
+start_x() { # start_x WIDTHxHEIGHT
+    rm -f "$WORK/display"
+    Xvfb -displayfd 3 -screen 0 "${1}x24" -nolisten tcp 3>"$WORK/display" >"$WORK/xvfb.log" 2>&1 &
+    PIDS="$PIDS $!"
+    wait_until 10 test -s "$WORK/display" || { echo "Xvfb did not start"; exit 1; }
+    DISPLAY=":$(cat "$WORK/display")"
+    export DISPLAY
+    cat >"$WORK/rc.xml" <<XML
+<?xml version="1.0" encoding="UTF-8"?>
+<openbox_config xmlns="http://openbox.org/3.4/rc">
+  <keyboard>
+    <keybind key="C-A-t"><action name="Execute"><command>touch $WORK/wm-shortcut</command></action></keybind>
+    <keybind key="A-Tab"><action name="NextWindow"/></keybind>
+    <keybind key="A-F4"><action name="Close"/></keybind>
+  </keyboard>
+</openbox_config>
+XML
+    openbox --config-file "$WORK/rc.xml" >"$WORK/openbox.log" 2>&1 &
+    PIDS="$PIDS $!"
+    wait_until 10 xprop -root _NET_SUPPORTING_WM_CHECK || { echo "openbox did not start"; exit 1; }
+}
+
+stop_all() {
+    for pid in $PIDS; do kill "$pid" 2>/dev/null; done
+    wait 2>/dev/null
+}
+
+# Window ids (decimal) of visible windows whose name matches.
+visible_window() {
+    local id
+    id=$(xdotool search --onlyvisible --name "$1" 2>/dev/null | head -n1)
+    [ -n "$id" ] && echo "$id"
+}
+no_visible_window() { [ -z "$(xdotool search --onlyvisible --name "$1" 2>/dev/null)" ]; }
+
+# The stacking order, bottom to top, as decimal ids.
+stacking() {
+    xprop -root _NET_CLIENT_LIST_STACKING | sed 's/.*# //; s/,/ /g' |
+        tr ' ' '\n' | grep '^0x' | while read -r w; do printf '%d\n' "$w"; done
+}
+topmost_window() { stacking | tail -n1; }
+is_topmost() { [ "$(topmost_window)" = "$1" ]; }
+is_above() { # is_above A B : A stands above B
+    local order a b
+    order=$(stacking)
+    a=$(echo "$order" | grep -n "^$1\$" | cut -d: -f1)
+    b=$(echo "$order" | grep -n "^$2\$" | cut -d: -f1)
+    [ -n "$a" ] && [ -n "$b" ] && [ "$a" -gt "$b" ]
+}
+
+pixel_is() { [ "$("$XPROBE" pixel "$1" "$2")" = "$3" ]; }
+pixel_is_not() { [ "$("$XPROBE" pixel "$1" "$2")" != "$3" ]; }
+keyboard_taken() { ! "$XPROBE" grab-keyboard; }
+pointer_taken() { ! "$XPROBE" grab-pointer; }
+keyboard_free() { "$XPROBE" grab-keyboard; }
+gone() { ! kill -0 "$1" 2>/dev/null; }
+no_file() { [ ! -e "$1" ]; }
+
+# A white picture of the given size, as a binary PPM.
+white_picture() { # white_picture FILE WIDTH HEIGHT
+    { printf 'P6\n%d %d\n255\n' "$2" "$3"; head -c $(($2 * $3 * 3)) /dev/zero | tr '\0' '\377'; } >"$1"
+}
+
+summary() {
+    echo "e2e: $PASSED passed, $FAILED failed"
+    [ "$FAILED" -eq 0 ]
+}

@@ -1,0 +1,152 @@
+// A second X client for the end-to-end tests: it tries what another program
+// on the desktop could try against the lock, and reads the screen.
+//
+//   xprobe grab-keyboard | grab-pointer   exit 0 if the grab succeeded
+//   xprobe pixel X Y                      prints the root window's pixel as RRGGBB
+//   xprobe find X Y W H RRGGBB            exit 0 if the colour occurs in that rectangle
+//   xprobe shot FILE                      writes the root window as a binary PPM
+//   xprobe raiser [focus]                 maps a window and raises it every 10 ms (and
+//                                         with "focus" takes the input focus as often);
+//                                         prints "key" for every key it receives
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <poll.h>
+#include <string>
+
+namespace {
+
+const char* grabStatusName(int status) {
+    switch (status) {
+    case GrabSuccess:
+        return "Success";
+    case AlreadyGrabbed:
+        return "AlreadyGrabbed";
+    case GrabFrozen:
+        return "GrabFrozen";
+    case GrabInvalidTime:
+        return "GrabInvalidTime";
+    case GrabNotViewable:
+        return "GrabNotViewable";
+    default:
+        return "Unknown";
+    }
+}
+
+int grab(Display* d, bool keyboard) {
+    const Window root = DefaultRootWindow(d);
+    const int status =
+        keyboard ? XGrabKeyboard(d, root, False, GrabModeAsync, GrabModeAsync, CurrentTime)
+                 : XGrabPointer(d, root, False, ButtonPressMask, GrabModeAsync, GrabModeAsync, None,
+                                None, CurrentTime);
+    std::printf("%s\n", grabStatusName(status));
+    if (status == GrabSuccess) {
+        keyboard ? XUngrabKeyboard(d, CurrentTime) : XUngrabPointer(d, CurrentTime);
+        XSync(d, False);
+    }
+    return status == GrabSuccess ? 0 : 1;
+}
+
+unsigned long rgbAt(XImage* img, int x, int y) {
+    const unsigned long p = XGetPixel(img, x, y);
+    return ((p & img->red_mask) >> 16 << 16) | ((p & img->green_mask) >> 8 << 8) |
+           (p & img->blue_mask);
+}
+
+int pixel(Display* d, int x, int y) {
+    XImage* img = XGetImage(d, DefaultRootWindow(d), x, y, 1, 1, AllPlanes, ZPixmap);
+    if (!img)
+        return 1;
+    std::printf("%06lx\n", rgbAt(img, 0, 0));
+    XDestroyImage(img);
+    return 0;
+}
+
+int find(Display* d, int x, int y, int w, int h, unsigned long rgb) {
+    XImage* img = XGetImage(d, DefaultRootWindow(d), x, y, w, h, AllPlanes, ZPixmap);
+    if (!img)
+        return 2;
+    bool found = false;
+    for (int j = 0; j < h && !found; ++j)
+        for (int i = 0; i < w && !found; ++i)
+            found = rgbAt(img, i, j) == rgb;
+    XDestroyImage(img);
+    return found ? 0 : 1;
+}
+
+int shot(Display* d, const char* file) {
+    const int w = DisplayWidth(d, DefaultScreen(d)), h = DisplayHeight(d, DefaultScreen(d));
+    XImage* img = XGetImage(d, DefaultRootWindow(d), 0, 0, w, h, AllPlanes, ZPixmap);
+    FILE* f = std::fopen(file, "wb");
+    if (!img || !f)
+        return 1;
+    std::fprintf(f, "P6\n%d %d\n255\n", w, h);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) {
+            const unsigned long c = rgbAt(img, x, y);
+            const unsigned char rgb[3] = {(unsigned char)(c >> 16), (unsigned char)(c >> 8),
+                                          (unsigned char)c};
+            std::fwrite(rgb, 1, 3, f);
+        }
+    std::fclose(f);
+    XDestroyImage(img);
+    return 0;
+}
+
+int raiser(Display* d, bool stealFocus) {
+    const Window root = DefaultRootWindow(d);
+    const Window w = XCreateSimpleWindow(d, root, 100, 100, 400, 300, 0, 0, 0xFF0000);
+    XStoreName(d, w, "xprobe-raiser");
+    XSelectInput(d, w, KeyPressMask | StructureNotifyMask);
+    XMapRaised(d, w);
+    XFlush(d);
+    std::setvbuf(stdout, nullptr, _IOLBF, 0);
+    std::printf("mapped 0x%lx\n", w);
+    for (;;) {
+        while (XPending(d)) {
+            XEvent e;
+            XNextEvent(d, &e);
+            if (e.type == KeyPress)
+                std::printf("key\n");
+        }
+        XRaiseWindow(d, w);
+        if (stealFocus)
+            XSetInputFocus(d, w, RevertToParent, CurrentTime);
+        XFlush(d);
+        pollfd p{ConnectionNumber(d), POLLIN, 0};
+        poll(&p, 1, 10);
+    }
+    return 0;
+}
+
+int ignoreErrors(Display*, XErrorEvent*) { return 0; }
+
+} // namespace
+
+int main(int argc, char** argv) {
+    Display* d = XOpenDisplay(nullptr);
+    if (!d || argc < 2) {
+        std::fprintf(stderr, "usage: xprobe COMMAND (needs DISPLAY)\n");
+        return 2;
+    }
+    XSetErrorHandler(ignoreErrors); // XSetInputFocus on an unviewable window is fine to fail
+    const std::string cmd = argv[1];
+    if (cmd == "grab-keyboard")
+        return grab(d, true);
+    if (cmd == "grab-pointer")
+        return grab(d, false);
+    if (cmd == "pixel" && argc == 4)
+        return pixel(d, std::atoi(argv[2]), std::atoi(argv[3]));
+    if (cmd == "find" && argc == 7)
+        return find(d, std::atoi(argv[2]), std::atoi(argv[3]), std::atoi(argv[4]),
+                    std::atoi(argv[5]), std::strtoul(argv[6], nullptr, 16));
+    if (cmd == "shot" && argc == 3)
+        return shot(d, argv[2]);
+    if (cmd == "raiser")
+        return raiser(d, argc > 2 && std::string(argv[2]) == "focus");
+    std::fprintf(stderr, "xprobe: unknown command %s\n", cmd.c_str());
+    return 2;
+}

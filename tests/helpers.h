@@ -1,0 +1,87 @@
+#pragma once
+
+// Shared by the widget tests: a temporary program directory for the settings
+// file, an answerer for modal message boxes, and a clean slate of forms.
+
+#include "lock/LockWindow.h"
+#include "login/frmLogin.h"
+#include "platform/appinfo.h"
+#include "support/ini.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QMessageBox>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QWindow>
+
+#include <functional>
+
+struct SeenBox {
+    QString title;
+    QString text;
+    QWidget* owner;
+};
+
+// Answers every modal box as soon as it is up: message boxes are recorded and
+// closed with OK; anything else is handed to `other` (a file dialog, say).
+class ModalAnswerer : public QObject {
+public:
+    QList<SeenBox> boxes;
+    std::function<void(QWidget*)> other;
+
+    ModalAnswerer() {
+        timer_.setInterval(5);
+        QObject::connect(&timer_, &QTimer::timeout, [this] { answer(); });
+        timer_.start();
+    }
+
+private:
+    void answer() {
+        QWidget* modal = QApplication::activeModalWidget();
+        if (!modal || !modal->isVisible())
+            return;
+        if (auto* box = qobject_cast<QMessageBox*>(modal)) {
+            boxes.append({box->windowTitle(), box->text(), box->parentWidget()});
+            box->button(QMessageBox::Ok)->click();
+        } else if (other) {
+            other(modal);
+        }
+    }
+    QTimer timer_;
+};
+
+inline bool isTopMost(QWidget& w) {
+    return w.windowHandle() && w.windowHandle()->flags().testFlag(Qt::WindowStaysOnTopHint);
+}
+
+// Unloads whatever forms a test left and lets Qt delete them.
+inline void unloadAllForms() {
+    if (frmLoginForm* dialog = frmLoginIfLoaded())
+        dialog->Unload();
+    if (LockWindowForm* lock = LockWindowIfLoaded())
+        lock->Unload();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+}
+
+class ProgramDir {
+public:
+    ProgramDir() { platform::SetAppPathForTesting(dir_.path()); }
+    QString path(const QString& name) const { return dir_.filePath(name); }
+    void store(const QString& password, const QString& picture) {
+        ini::WriteIni("Pass", "Word", password);
+        ini::WriteIni("Pic", "Back", picture);
+    }
+    void clear() { QFile::remove(dir_.filePath("ぽむ.ini")); }
+    // A picture file of the given size, written in the format its suffix names.
+    QString picture(const QString& name, int width, int height, QColor colour = Qt::red) {
+        QImage img(width, height, QImage::Format_RGB32);
+        img.fill(colour);
+        const QString file = path(name);
+        img.save(file);
+        return file;
+    }
+
+private:
+    QTemporaryDir dir_;
+};

@@ -1,0 +1,320 @@
+#include "helpers.h"
+
+#include "platform/imagebox.h"
+#include "platform/keyguard.h"
+
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QScreen>
+#include <QStyle>
+#include <QSignalSpy>
+#include <QTest>
+
+namespace {
+const QString kMaster = "mogumogu-pakupaku!?";
+const QString kRefusal = "ﾊﾟｽﾜｰﾄﾞがちがうぽむ･･･(´ε｀)";
+const QString kReminder = "わすれないでね （T_T) ";
+
+QSize screenSize() { return QGuiApplication::primaryScreen()->geometry().size(); }
+
+void doubleClickLockWindow() {
+    QTest::mouseDClick(&LockWindow(), Qt::LeftButton, {}, QPoint(2, screenSize().height() - 2));
+}
+
+void enterPassword(const QString& password) {
+    frmLogin().txtPassword->setText(password);
+    QTest::keyClick(frmLogin().txtPassword, Qt::Key_Return);
+}
+} // namespace
+
+class TestLock : public QObject {
+    Q_OBJECT
+    ProgramDir dir;
+
+private slots:
+    void cleanup() {
+        unloadAllForms();
+        dir.clear();
+    }
+
+    void lockedWithoutSettingsFile() {
+        LockWindowForm& lock = LockWindow();
+        QVERIFY(lock.isVisible());
+        QVERIFY(isTopMost(lock));
+        QVERIFY(lock.windowState().testFlag(Qt::WindowFullScreen));
+        QVERIFY(lock.windowFlags().testFlag(Qt::FramelessWindowHint));
+        QCOMPARE(lock.palette().color(QPalette::Window), QColor(Qt::black));
+        QVERIFY(lock.Text1->text().isEmpty());
+        QVERIFY(lock.Text2->text().isEmpty());
+        QVERIFY(lock.Image1->picture().isNull());
+        QVERIFY(lock.Frame3->isHidden());
+        QVERIFY(lock.Picture1->isHidden());
+        QVERIFY(platform::KeyGuard::instance().isEnabled());
+        // The dialog is loaded and sits behind, outside the topmost band.
+        QVERIFY(frmLoginIfLoaded());
+        QVERIFY(!isTopMost(frmLogin()));
+        QVERIFY(frmLogin().isVisible());
+    }
+
+    void storedValuesAndCentredPicture() {
+        const QString pic = dir.picture("bild.png", 101, 61);
+        dir.store("pw", pic);
+        LockWindowForm& lock = LockWindow();
+        QCOMPARE(lock.Text1->text(), QString("pw"));
+        QCOMPARE(lock.Text2->text(), pic);
+        QCOMPARE(lock.Image1->picture().size(), QSize(101, 61));
+        QCOMPARE(lock.Image1->size(), QSize(101, 61));
+        const QSize screen = screenSize();
+        QCOMPARE(lock.image1Top(), (screen.height() * 15.0 - 61 * 15.0) / 2);
+        QCOMPARE(lock.image1Left(), (screen.width() * 15.0 - 101 * 15.0) / 2);
+        QCOMPARE(lock.Image1->pos(), QPoint(qRound((screen.width() - 101) / 2.0),
+                                            qRound((screen.height() - 61) / 2.0)));
+    }
+
+    void pictureLargerThanScreenIsCutEvenly() {
+        const QSize screen = screenSize();
+        dir.store("", dir.picture("big.bmp", screen.width() + 200, screen.height() + 100));
+        QCOMPARE(LockWindow().Image1->pos(), QPoint(-100, -50));
+    }
+
+    void unreadablePictureKeepsTheLock_data() {
+        QTest::addColumn<QString>("path");
+        QTest::newRow("missing file") << dir.path("none.jpg");
+        QTest::newRow("text with a picture suffix") << dir.path("text.gif");
+        QTest::newRow("directory") << dir.path("");
+        QTest::newRow("device") << "/dev/zero";
+    }
+    void unreadablePictureKeepsTheLock() {
+        QFETCH(QString, path);
+        QFile text(dir.path("text.gif"));
+        QVERIFY(text.open(QIODevice::WriteOnly));
+        text.write("not a picture\n");
+        text.close();
+        dir.store("pw", path);
+        ModalAnswerer answerer;
+        LockWindowForm& lock = LockWindow();
+        QVERIFY(isTopMost(lock));
+        QVERIFY(lock.isVisible());
+        QCOMPARE(lock.Text1->text(), QString("pw")); // steps before the picture are done
+        QCOMPARE(lock.Text2->text(), path);
+        QVERIFY(lock.Image1->picture().isNull());
+        QVERIFY(platform::KeyGuard::instance().isEnabled());
+        QVERIFY(answerer.boxes.isEmpty());
+    }
+
+    void doubleClickAsks() {
+        LockWindow();
+        doubleClickLockWindow();
+        QVERIFY(!isTopMost(LockWindow()));
+        QVERIFY(isTopMost(frmLogin()));
+        QVERIFY(frmLogin().isVisible());
+        QVERIFY(frmLogin().txtPassword->hasFocus() ||
+                frmLogin().focusWidget() == frmLogin().txtPassword);
+    }
+
+    void doubleClickOnPictureAsks() {
+        dir.store("", dir.picture("p.png", 50, 50));
+        LockWindow().Form_Resize();
+        QTest::mouseDClick(LockWindow().Image1, Qt::LeftButton, {}, QPoint(5, 5));
+        QVERIFY(isTopMost(frmLogin()));
+        QVERIFY(!isTopMost(LockWindow()));
+    }
+
+    void passwordCheck_data() {
+        QTest::addColumn<QString>("stored"); // "<none>": no settings file
+        QTest::addColumn<QString>("entered");
+        QTest::addColumn<bool>("accepted");
+        QTest::addColumn<QString>("message");
+        QTest::addColumn<QString>("title");
+        QTest::newRow("no file, empty entry") << "<none>" << "" << true << "" << "";
+        QTest::newRow("stored password") << "ぽむぽむ" << "ぽむぽむ" << true << "" << "";
+        QTest::newRow("master, other stored") << "pw" << kMaster << true << kReminder << "ぽむ";
+        QTest::newRow("master, no file") << "<none>" << kMaster << true << kReminder << "ぽむ";
+        QTest::newRow("master equals stored, master first")
+            << kMaster << kMaster << true << kReminder << "ぽむ";
+        QTest::newRow("wrong") << "pw" << "px" << false << kRefusal << "ちがうぽむ";
+        QTest::newRow("case matters") << "Secret" << "secret" << false << kRefusal << "ちがうぽむ";
+        QTest::newRow("empty entry, stored one") << "pw" << "" << false << kRefusal << "ちがうぽむ";
+        QTest::newRow("master with a blank") << "pw" << kMaster + " " << false << kRefusal
+                                             << "ちがうぽむ";
+    }
+    void passwordCheck() {
+        QFETCH(QString, stored);
+        QFETCH(QString, entered);
+        QFETCH(bool, accepted);
+        QFETCH(QString, message);
+        QFETCH(QString, title);
+        if (stored != "<none>")
+            dir.store(stored, "");
+        ModalAnswerer answerer;
+        doubleClickLockWindow();
+        enterPassword(entered);
+        QCOMPARE(frmLogin().isVisible(), false);
+        QCOMPARE(LockWindow().Frame3->isVisible(), accepted);
+        QCOMPARE(LockWindow().Picture1->isVisible(), accepted);
+        QCOMPARE(frmLogin().LoginSucceeded, accepted);
+        QCOMPARE(frmLogin().txtPassword->text(), entered); // kept either way
+        QVERIFY(!isTopMost(LockWindow()));
+        if (message.isEmpty()) {
+            QCOMPARE(answerer.boxes.size(), 0);
+        } else {
+            QCOMPARE(answerer.boxes.size(), 1);
+            QCOMPARE(answerer.boxes[0].text, message);
+            QCOMPARE(answerer.boxes[0].title, title);
+            // Owned by the lock window, so it never opens hidden beneath it.
+            QCOMPARE(answerer.boxes[0].owner, &LockWindow());
+        }
+    }
+
+    void storedPasswordReadAnewOnEveryCheck() {
+        dir.store("old", "");
+        ModalAnswerer answerer;
+        LockWindow();
+        ini::WriteIni("Pass", "Word", "new");
+        doubleClickLockWindow();
+        enterPassword("old");
+        QCOMPARE(answerer.boxes.size(), 1);
+        doubleClickLockWindow();
+        enterPassword("new");
+        QVERIFY(LockWindow().Frame3->isVisible());
+    }
+
+    void refusalAfterUnlockHidesOnlyThePanel() {
+        ModalAnswerer answerer;
+        doubleClickLockWindow();
+        enterPassword("");
+        QVERIFY(LockWindow().Frame3->isVisible());
+        doubleClickLockWindow(); // Asking, entered from Unlocked
+        QVERIFY(isTopMost(frmLogin()));
+        enterPassword("wrong");
+        QVERIFY(!LockWindow().Frame3->isVisible());
+        QVERIFY(LockWindow().Picture1->isVisible());
+        QVERIFY(frmLogin().LoginSucceeded); // unchanged by a refusal
+        // The old entry waits, selected, for the next try.
+        doubleClickLockWindow();
+        QCOMPARE(frmLogin().txtPassword->text(), QString("wrong"));
+        QCOMPARE(frmLogin().txtPassword->selectedText(), QString("wrong"));
+    }
+
+    void escapeCancels() {
+        dir.store("pw", "");
+        doubleClickLockWindow();
+        frmLogin().txtPassword->setText("pw");
+        QTest::keyClick(frmLogin().txtPassword, Qt::Key_Escape);
+        QVERIFY(!frmLogin().isVisible());
+        QVERIFY(!frmLogin().LoginSucceeded);
+        QVERIFY(!LockWindow().Frame3->isVisible());
+        QVERIFY(!isTopMost(LockWindow())); // Dismissed: stays out of the band
+    }
+
+    void enterOnTheCancelButtonCancels() {
+        doubleClickLockWindow();
+        frmLogin().cmdCancel->setFocus();
+        QTest::keyClick(frmLogin().cmdCancel, Qt::Key_Return);
+        QVERIFY(!frmLogin().isVisible());
+        QVERIFY(!LockWindow().Frame3->isVisible());
+    }
+
+    void closeBoxUnloadsTheDialog() {
+        doubleClickLockWindow();
+        frmLogin().txtPassword->setText("typed");
+        frmLogin().close();
+        QVERIFY(!frmLoginIfLoaded());
+        QVERIFY(LockWindowIfLoaded()); // the lock stays
+        doubleClickLockWindow();
+        QVERIFY(frmLogin().isVisible());
+        QVERIFY(frmLogin().txtPassword->text().isEmpty());
+    }
+
+    void doubleClickOnPanelOrTitleBoxIsIgnored_data() {
+        QTest::addColumn<QString>("target");
+        QTest::newRow("settings panel") << "Frame3";
+        QTest::newRow("title box") << "Picture1";
+        QTest::newRow("label in the title box") << "Label1";
+        QTest::newRow("frame inside the panel") << "Frame1";
+    }
+    void doubleClickOnPanelOrTitleBoxIsIgnored() {
+        QFETCH(QString, target);
+        doubleClickLockWindow();
+        enterPassword("");
+        QVERIFY(!frmLogin().isVisible());
+        LockWindowForm& lock = LockWindow();
+        QMap<QString, QWidget*> widgets;
+        widgets["Frame3"] = lock.Frame3;
+        widgets["Picture1"] = lock.Picture1;
+        widgets["Label1"] = lock.Label1;
+        widgets["Frame1"] = lock.Frame1;
+        QTest::mouseDClick(widgets[target], Qt::LeftButton, {}, QPoint(3, 3));
+        QVERIFY(!frmLogin().isVisible());
+    }
+
+    // An outside close request while locked must not unlock the screen.
+    void closeRequestWhileLockedIsRefused() {
+        QSignalSpy ended(&platform::FormRuntime::instance(), &platform::FormRuntime::allUnloaded);
+        LockWindowForm& lock = LockWindow();
+        lock.close();
+        QVERIFY(LockWindowIfLoaded());
+        QVERIFY(lock.isVisible());
+        QVERIFY(isTopMost(lock));
+        QVERIFY(platform::KeyGuard::instance().isEnabled());
+        // Asking or refused is still locked.
+        doubleClickLockWindow();
+        lock.close();
+        QVERIFY(LockWindowIfLoaded());
+        QVERIFY(platform::KeyGuard::instance().isEnabled());
+        QCOMPARE(ended.count(), 0);
+    }
+
+    void closeRequestWhenUnlockedQuits() {
+        QSignalSpy ended(&platform::FormRuntime::instance(), &platform::FormRuntime::allUnloaded);
+        doubleClickLockWindow();
+        enterPassword("");
+        LockWindow().close();
+        QVERIFY(!LockWindowIfLoaded());
+        QVERIFY(!frmLoginIfLoaded());
+        QVERIFY(!platform::KeyGuard::instance().isEnabled());
+        QCOMPARE(ended.count(), 1);
+    }
+
+    // No hidden dialog may keep the process alive with nothing on screen.
+    void unloadingTheLockUnloadsTheDialog() {
+        QSignalSpy ended(&platform::FormRuntime::instance(), &platform::FormRuntime::allUnloaded);
+        LockWindow();
+        QVERIFY(frmLoginIfLoaded());
+        QVERIFY(LockWindow().Unload());
+        QVERIFY(!frmLoginIfLoaded());
+        QCOMPARE(platform::Form::LoadedCount(), 0);
+        QCOMPARE(ended.count(), 1);
+        QVERIFY(!platform::KeyGuard::instance().isEnabled());
+    }
+
+    void layoutInPixels() {
+        LockWindowForm& lock = LockWindow();
+        QCOMPARE(lock.Frame3->geometry(), QRect(192, 0, 833, 73));
+        QCOMPARE(lock.Command2->geometry(), QRect(192, 24, 169, 41));
+        QCOMPARE(lock.Text1->parentWidget(), lock.Frame1);
+        QCOMPARE(lock.Text3->parentWidget(), lock.Frame2);
+        QVERIFY(lock.Text2->isHidden());
+        QCOMPARE(lock.Text1->palette().color(QPalette::Text), QColor(0xFF, 0x80, 0x00));
+        QCOMPARE(lock.Text3->palette().color(QPalette::Text), QColor(0x8B, 0xE8, 0xF8));
+        QCOMPARE(lock.Label1->palette().color(QPalette::WindowText), QColor(Qt::red));
+        QCOMPARE(lock.Label1->text(), QString("「　ぽむ !?　」"));
+        QCOMPARE(lock.Command2->text(), QString("←　セットして保存するぽむ　→"));
+        QCOMPARE(lock.Text1->nextInFocusChain(), lock.Command3);
+        frmLoginForm& dialog = frmLogin();
+        QCOMPARE(dialog.windowTitle(), QString("　パスワードを入力するぽむ 　O（^o^）。"));
+        QCOMPARE(dialog.size(), QSize(250, 69));
+        QCOMPARE(dialog.txtPassword->echoMode(), QLineEdit::Password);
+        QCOMPARE(dialog.txtPassword->style()->styleHint(QStyle::SH_LineEdit_PasswordCharacter),
+                 int(u'*'));
+        QVERIFY(!dialog.txtPassword->testAttribute(Qt::WA_InputMethodEnabled));
+        QCOMPARE(dialog.lblLabels[1]->text(), QString("パスワード："));
+        QCOMPARE(dialog.cmdOK->text(), QString("おっけーぽむ"));
+        QCOMPARE(dialog.cmdCancel->text(), QString("やめるぽむ"));
+    }
+};
+
+QTEST_MAIN(TestLock)
+#include "tst_lock.moc"
