@@ -5,6 +5,7 @@
 #include "platform/fonts.h"
 #include "platform/imagebox.h"
 #include "platform/keyguard.h"
+#include "platform/msgbox.h"
 #include "platform/picture.h"
 #include "platform/twips.h"
 #include "support/Module7.h"
@@ -134,6 +135,12 @@ void LockWindowForm::createSettingsPanel() {
     Command3 = new QPushButton(QStringLiteral("変更するぽむ"), Frame2);
     SetTwipsGeometry(Command3, 120, 240, 1695, 375);
 
+    connect(Command1, &QPushButton::clicked, this, &LockWindowForm::Command1_Click);
+    connect(Command2, &QPushButton::clicked, this, &LockWindowForm::Command2_Click);
+    connect(Command3, &QPushButton::clicked, this, &LockWindowForm::Command3_Click);
+    connect(Command4, &QPushButton::clicked, this, &LockWindowForm::Command4_Click);
+    connect(Text2, &QLineEdit::textChanged, this, &LockWindowForm::Text2_Change);
+
     Frame1 = new QGroupBox(QStringLiteral("パスワードだぽむ"), Frame3);
     SetTwipsGeometry(Frame1, 120, 240, 2655, 735);
     Text1 = makeTextBox(Frame1);
@@ -212,4 +219,62 @@ void LockWindowForm::Form_Unload() {
     // A hidden dialog left behind would keep the process alive with nothing on screen.
     if (frmLoginForm* dialog = frmLoginIfLoaded())
         dialog->Unload();
+}
+
+void LockWindowForm::Command2_Click() {
+    // Both values in one replacement of the file: the file never holds half a
+    // change, and a failed save is never reported as done.
+    const long saved =
+        ini::WriteIniPair(QStringLiteral("Pass"), QStringLiteral("Word"), Text1->text(),
+                          QStringLiteral("Pic"), QStringLiteral("Back"), Text2->text());
+    if (!saved) {
+        platform::MsgBox(QStringLiteral("保存できなかったぽむ･･･(´ε｀)"));
+        return;
+    }
+    platform::MsgBox(QStringLiteral("セットして保存したぽむ！"));
+}
+
+void LockWindowForm::Command3_Click() {
+    CommonDialog1.DialogTitle = QStringLiteral("open backpicture");
+    CommonDialog1.CancelError = true;
+    CommonDialog1.Flags = 2052;
+    CommonDialog1.Filter =
+        QStringLiteral("BMP(*.bmp)|*.bmp|JPG(*.jpg)|*.jpg|GIF(*.gif)|*.gif|all file (*.*)|*.*|");
+    if (!CommonDialog1.ShowOpen(this))
+        return; // cancelled: nothing changes
+    const QString file = CommonDialog1.FileName;
+    if (file.isEmpty())
+        return;
+    QImage picture;
+    if (!platform::LoadPicture(file, &picture))
+        return; // not a picture: picture and path stay as they were
+    Image1->setPicture(picture);
+    Text2->setText(file);
+    Form_Resize();
+}
+
+void LockWindowForm::Text2_Change(const QString& text) { ShowFileName(text); }
+
+void LockWindowForm::ShowFileName(const QString& path) {
+    if (path.isEmpty()) {
+        Text3->setText(QStringLiteral("error!"));
+        return;
+    }
+    const qsizetype slash = path.lastIndexOf(u'/');
+    if (slash < 0)
+        return; // no directory part: Text3 keeps what it showed
+    Text3->setText(path.mid(slash + 1));
+}
+
+void LockWindowForm::Command4_Click() {
+    frmLogin().txtPassword->setText(QString());
+    Frame3->hide();
+    Picture1->hide();
+    Form_Load(); // re-reads the stored values over any unsaved edits
+}
+
+void LockWindowForm::Command1_Click() {
+    if (frmLoginForm* dialog = frmLoginIfLoaded())
+        dialog->Unload();
+    Unload();
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/commondialog.h"
 #include "platform/form.h"
 
 class QFrame;
@@ -37,6 +38,7 @@ public:
     QLineEdit* Text2 = nullptr;      // picture path (hidden)
     QLineEdit* Text3 = nullptr;      // picture file name
     platform::ImageBox* Image1 = nullptr;
+    platform::CommonDialog CommonDialog1;
 
     // Position of Image1 in twips, as the centring computes it.
     double image1Left() const { return image1Left_; }
@@ -62,6 +64,14 @@ private:
 
     void Form_DblClick();
     void Image1_DblClick();
+
+    // The settings panel.
+    void Command1_Click(); // quit
+    void Command2_Click(); // set and save
+    void Command3_Click(); // change picture
+    void Command4_Click(); // lock again
+    void Text2_Change(const QString& text);
+    void ShowFileName(const QString& path);
 
     double image1Left_ = 3840;
     double image1Top_ = 240;

@@ -44,11 +44,18 @@ private:
         if (auto* box = qobject_cast<QMessageBox*>(modal)) {
             boxes.append({box->windowTitle(), box->text(), box->parentWidget()});
             box->button(QMessageBox::Ok)->click();
-        } else if (other) {
-            other(modal);
+        } else if (other && !busy_) {
+            // Outside this timer's slot: the answer may open a nested loop
+            // (a warning box), and a timer does not fire inside its own slot.
+            busy_ = true;
+            QTimer::singleShot(0, modal, [this, modal] {
+                other(modal);
+                busy_ = false;
+            });
         }
     }
     QTimer timer_;
+    bool busy_ = false;
 };
 
 inline bool isTopMost(QWidget& w) {
