@@ -65,6 +65,8 @@ LockWindowForm::LockWindowForm() : Form(Qt::Window | Qt::FramelessWindowHint) {
         setGeometry(screen->geometry());
     setWindowState(Qt::WindowFullScreen);
 
+    platform::KeyGuard::instance().setCoverWindow(this);
+
     createImage(); // first, so that it is drawn beneath the title box and the panel
     createTitleBox();
     createSettingsPanel();

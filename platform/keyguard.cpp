@@ -2,6 +2,8 @@
 
 #include "platform/x11.h"
 
+#include <QWindow>
+
 namespace platform {
 namespace {
 // Short enough that a dropped grab is back before a typed key gets through.
@@ -36,8 +38,11 @@ void KeyGuard::setEnabled(bool on) {
 }
 
 void KeyGuard::regrab() {
-    const bool keyboard = x11::GrabKeyboard();
-    const bool pointer = x11::GrabPointer();
+    const QWindow* window = cover_ ? cover_->windowHandle() : nullptr;
+    const bool onScreen = cover_ && cover_->isVisible() && window && window->isExposed();
+    // Not on screen yet: try again on the next tick. A grab already held stays.
+    const bool keyboard = onScreen && x11::GrabKeyboard();
+    const bool pointer = onScreen && x11::GrabPointer();
     const bool both = keyboard && pointer;
     if (both != holds_) {
         holds_ = both;

@@ -1,7 +1,9 @@
 #pragma once
 
 #include <QObject>
+#include <QPointer>
 #include <QTimer>
+#include <QWidget>
 
 namespace platform {
 
@@ -14,6 +16,11 @@ class KeyGuard : public QObject {
     Q_OBJECT
 public:
     static KeyGuard& instance();
+
+    // The window that covers the screen. The grabs are taken only once it is
+    // on screen: holding the keyboard before the window manager has mapped it
+    // can keep a window manager that is still starting from ever mapping it.
+    void setCoverWindow(QWidget* window) { cover_ = window; }
 
     void setEnabled(bool on);
     bool isEnabled() const { return enabled_; }
@@ -29,6 +36,7 @@ private:
     void regrab();
 
     QTimer timer_;
+    QPointer<QWidget> cover_;
     bool enabled_ = false;
     bool holds_ = false;
 };

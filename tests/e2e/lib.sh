@@ -17,6 +17,7 @@ expect() { # expect "description" command... : passes when the command succeeds
     else
         FAILED=$((FAILED + 1))
         echo "FAIL - $desc"
+        return 1
     fi
 }
 
@@ -63,7 +64,8 @@ start_x() { # start_x WIDTHxHEIGHT
 XML
     openbox --config-file "$WORK/rc.xml" >"$WORK/openbox.log" 2>&1 &
     PIDS="$PIDS $!"
-    wait_until 10 xprop -root _NET_SUPPORTING_WM_CHECK || { echo "openbox did not start"; exit 1; }
+    # Ready once it manages a window, not when it first announces itself.
+    wait_until 10 "$XPROBE" wm-ready || { echo "openbox does not manage windows"; exit 1; }
 }
 
 stop_all() {
@@ -108,6 +110,10 @@ white_picture() { # white_picture FILE WIDTH HEIGHT
 }
 
 summary() {
+    if [ "$FAILED" -ne 0 ] && [ -s "$WORK/pomlock.log" ]; then
+        echo "--- program output:"
+        cat "$WORK/pomlock.log"
+    fi
     echo "e2e: $PASSED passed, $FAILED failed"
     [ "$FAILED" -eq 0 ]
 }

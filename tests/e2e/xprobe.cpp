@@ -4,6 +4,8 @@
 //   xprobe grab-keyboard | grab-pointer   exit 0 if the grab succeeded
 //   xprobe pixel X Y                      prints the root window's pixel as RRGGBB
 //   xprobe find X Y W H RRGGBB            exit 0 if the colour occurs in that rectangle
+//   xprobe wm-ready                       maps a window and waits (10 s at most) until
+//                                         the window manager manages it
 //   xprobe shot FILE                      writes the root window as a binary PPM
 //   xprobe raiser [focus]                 maps a window and raises it every 10 ms (and
 //                                         with "focus" takes the input focus as often);
@@ -122,6 +124,30 @@ int raiser(Display* d, bool stealFocus) {
     return 0;
 }
 
+int wmReady(Display* d) {
+    const Window w = XCreateSimpleWindow(d, DefaultRootWindow(d), 0, 0, 10, 10, 0, 0, 0);
+    const Atom wmState = XInternAtom(d, "WM_STATE", False);
+    XMapWindow(d, w);
+    XFlush(d);
+    for (int i = 0; i < 1000; ++i) {
+        Atom type;
+        int format;
+        unsigned long n, after;
+        unsigned char* data = nullptr;
+        if (XGetWindowProperty(d, w, wmState, 0, 2, False, AnyPropertyType, &type, &format, &n,
+                               &after, &data) == Success &&
+            type != None) {
+            XFree(data);
+            XDestroyWindow(d, w);
+            XSync(d, False);
+            return 0;
+        }
+        pollfd p{ConnectionNumber(d), POLLIN, 0};
+        poll(&p, 1, 10);
+    }
+    return 1;
+}
+
 int ignoreErrors(Display*, XErrorEvent*) { return 0; }
 
 } // namespace
@@ -143,6 +169,8 @@ int main(int argc, char** argv) {
     if (cmd == "find" && argc == 7)
         return find(d, std::atoi(argv[2]), std::atoi(argv[3]), std::atoi(argv[4]),
                     std::atoi(argv[5]), std::strtoul(argv[6], nullptr, 16));
+    if (cmd == "wm-ready")
+        return wmReady(d);
     if (cmd == "shot" && argc == 3)
         return shot(d, argv[2]);
     if (cmd == "raiser")
