@@ -23,6 +23,9 @@ wait_until 5 visible_window xprobe-raiser
 shortcut_runs() { xdotool key ctrl+alt+t && wait_until 1 test -e "$WORK/wm-shortcut"; }
 expect "window manager shortcut works before locking" wait_until 10 shortcut_runs
 rm -f "$WORK/wm-shortcut"
+keys_seen() { grep -c '^key$' "$WORK/raiser.log"; }
+typed_reaches_probe() { xdotool type x && wait_until 1 test "$(keys_seen)" -gt 0; }
+expect "keys reach the probe before locking" wait_until 5 typed_reaches_probe
 
 "$WORK/pomlock" >"$WORK/pomlock.log" 2>&1 &
 LOCK_PID=$!
@@ -42,7 +45,6 @@ expect "lock window on top" wait_until 5 is_topmost "$LOCK"
 expect "lock window stays above the self-raising window" holds_for 1 is_topmost "$LOCK"
 expect "self-raising window stays hidden" holds_for 1 pixel_is 150 150 000000
 
-keys_seen() { grep -c '^key$' "$WORK/raiser.log"; }
 KEYS_BEFORE=$(keys_seen)
 xdotool key ctrl+alt+t
 xdotool type abc
