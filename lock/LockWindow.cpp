@@ -2,6 +2,7 @@
 
 #include "login/frmLogin.h"
 #include "platform/appinfo.h"
+#include "platform/covers.h"
 #include "platform/fonts.h"
 #include "platform/imagebox.h"
 #include "platform/keyguard.h"
@@ -66,6 +67,8 @@ LockWindowForm::LockWindowForm() : Form(Qt::Window | Qt::FramelessWindowHint) {
     setWindowState(Qt::WindowFullScreen);
 
     platform::KeyGuard::instance().setCoverWindow(this);
+    covers = new platform::ScreenCovers(this);
+    connect(covers, &platform::ScreenCovers::doubleClicked, this, &LockWindowForm::Form_DblClick);
 
     createImage(); // first, so that it is drawn beneath the title box and the panel
     createTitleBox();

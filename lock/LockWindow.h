@@ -11,6 +11,7 @@ class QPushButton;
 
 namespace platform {
 class ImageBox;
+class ScreenCovers;
 }
 
 // The full-screen lock: black, borderless, above every other window, with the
@@ -39,6 +40,7 @@ public:
     QLineEdit* Text3 = nullptr;      // picture file name
     platform::ImageBox* Image1 = nullptr;
     platform::CommonDialog CommonDialog1;
+    platform::ScreenCovers* covers = nullptr; // the other monitors
 
     // Position of Image1 in twips, as the centring computes it.
     double image1Left() const { return image1Left_; }

@@ -1,9 +1,54 @@
 #include "platform/topmost.h"
 
+#include "platform/covers.h"
+#include "platform/x11.h"
+
+#include <QApplication>
+#include <QTimer>
+
 #include <QWidget>
 #include <QWindow>
 
 namespace platform {
+namespace {
+
+// Keeps a form in the topmost band really on top: whatever another program
+// stacks above it (an always-on-top window, one that raises itself or grabs
+// the focus) is pushed back below within a tick.
+class TopMostKeeper : public QObject {
+public:
+    explicit TopMostKeeper(QWidget& form) : QObject(&form), form_(form) {
+        setObjectName(QStringLiteral("TopMostKeeper"));
+        timer_.setInterval(20);
+        connect(&timer_, &QTimer::timeout, this, &TopMostKeeper::check);
+    }
+    void setOn(bool on) { on ? timer_.start() : timer_.stop(); }
+
+private:
+    void check() {
+        if (!form_.isVisible() || QApplication::activeModalWidget())
+            return;
+        QList<unsigned long> ours;
+        for (QWidget* w : QApplication::topLevelWidgets())
+            if (w->isVisible() && w->internalWinId())
+                ours << w->internalWinId();
+        if (x11::OnTopOfStack(ours))
+            return;
+        form_.raise();
+        form_.activateWindow();
+    }
+
+    QWidget& form_;
+    QTimer timer_;
+};
+
+TopMostKeeper& keeperOf(QWidget& form) {
+    auto* keeper = form.findChild<TopMostKeeper*>(QStringLiteral("TopMostKeeper"),
+                                                  Qt::FindDirectChildrenOnly);
+    return keeper ? *keeper : *new TopMostKeeper(form);
+}
+
+} // namespace
 
 bool SetWindowTopMost(QWidget& form, bool on) {
     if (!form.isWindow())
@@ -21,6 +66,16 @@ bool SetWindowTopMost(QWidget& form, bool on) {
     form.show();
     form.raise();
     form.activateWindow();
+    keeperOf(form).setOn(on && x11::Available());
+    // The form's screen covers go with it.
+    for (QWidget* child : form.findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+        if (!IsCoverWindow(child) || !child->windowHandle())
+            continue;
+        child->windowHandle()->setFlag(Qt::WindowStaysOnTopHint, on);
+        child->overrideWindowFlags(child->windowHandle()->flags());
+        child->show();
+        child->raise();
+    }
     return true;
 }
 

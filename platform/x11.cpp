@@ -60,4 +60,53 @@ void UngrabKeyboardAndPointer() {
     xcb_flush(c);
 }
 
+namespace {
+// The child of the root window that holds `window` (a window manager frame, or
+// the window itself), or XCB_NONE.
+xcb_window_t topLevelAncestor(xcb_connection_t* c, xcb_window_t window, xcb_window_t root) {
+    for (int depth = 0; depth < 16 && window != XCB_NONE; ++depth) {
+        xcb_query_tree_reply_t* tree = xcb_query_tree_reply(c, xcb_query_tree(c, window), nullptr);
+        if (!tree)
+            return XCB_NONE;
+        const xcb_window_t parent = tree->parent;
+        std::free(tree);
+        if (parent == root)
+            return window;
+        window = parent;
+    }
+    return XCB_NONE;
+}
+
+bool isViewable(xcb_connection_t* c, xcb_window_t window) {
+    xcb_get_window_attributes_reply_t* a =
+        xcb_get_window_attributes_reply(c, xcb_get_window_attributes(c, window), nullptr);
+    const bool viewable = a && a->map_state == XCB_MAP_STATE_VIEWABLE;
+    std::free(a);
+    return viewable;
+}
+} // namespace
+
+bool OnTopOfStack(const QList<unsigned long>& ours) {
+    xcb_connection_t* c = connection();
+    if (!c)
+        return true;
+    const xcb_window_t root = rootWindow(c);
+    QList<xcb_window_t> ourTops;
+    for (unsigned long w : ours)
+        ourTops << topLevelAncestor(c, xcb_window_t(w), root);
+    xcb_query_tree_reply_t* tree = xcb_query_tree_reply(c, xcb_query_tree(c, root), nullptr);
+    if (!tree)
+        return true;
+    const xcb_window_t* children = xcb_query_tree_children(tree); // bottom to top
+    bool onTop = true;
+    for (int i = xcb_query_tree_children_length(tree) - 1; i >= 0; --i) {
+        if (!isViewable(c, children[i]))
+            continue;
+        onTop = ourTops.contains(children[i]);
+        break;
+    }
+    std::free(tree);
+    return onTop;
+}
+
 } // namespace platform::x11

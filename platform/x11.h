@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QList>
+
 // Every X11 call of the program lives in x11.cpp, behind helpers named for
 // what they do. Under a Qt platform other than xcb they all do nothing.
 namespace platform::x11 {
@@ -14,5 +16,10 @@ bool GrabKeyboard();
 bool GrabPointer();
 
 void UngrabKeyboardAndPointer();
+
+// Whether the topmost window on screen (the highest mapped child of the root
+// window, so override-redirect windows count too) holds one of `ours`.
+// True when it cannot be told.
+bool OnTopOfStack(const QList<unsigned long>& ours);
 
 } // namespace platform::x11
