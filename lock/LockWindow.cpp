@@ -8,6 +8,7 @@
 #include "platform/keyguard.h"
 #include "platform/msgbox.h"
 #include "platform/picture.h"
+#include "platform/topmost.h"
 #include "platform/twips.h"
 #include "support/Module7.h"
 #include "support/ini.h"
@@ -168,8 +169,11 @@ LockWindowForm* LockWindowIfLoaded() { return platform::FormName<LockWindowForm>
 void LockWindowForm::Form_Load() {
     platform::SetScreenSaverRunning(true);
     Module7::SetTopMost(frmLogin(), 0);
-    // Shows this window: the screen is covered before anything is read.
+    // Shows this window: the screen is covered, and the keyboard held, before
+    // the settings file and the picture (either may be large) are read.
     Module7::SetTopMost(*this, 1);
+    platform::WaitUntilOnScreen(*this, 500);
+    platform::KeyGuard::instance().regrabNow();
     Text1->setText(ini::ReadIni(QStringLiteral("Pass"), QStringLiteral("Word")));
     Text2->setText(ini::ReadIni(QStringLiteral("Pic"), QStringLiteral("Back")));
     QImage picture;

@@ -6,8 +6,9 @@
 
 namespace platform {
 namespace {
-// Short enough that a dropped grab is back before a typed key gets through.
-constexpr int kRegrabIntervalMs = 50;
+// Short enough that a dropped grab is back before a typed key gets through;
+// a tick costs two round trips to the X server.
+constexpr int kRegrabIntervalMs = 25;
 } // namespace
 
 KeyGuard& KeyGuard::instance() {
@@ -17,6 +18,7 @@ KeyGuard& KeyGuard::instance() {
 
 KeyGuard::KeyGuard() {
     timer_.setInterval(kRegrabIntervalMs);
+    timer_.setTimerType(Qt::PreciseTimer);
     connect(&timer_, &QTimer::timeout, this, &KeyGuard::regrab);
 }
 

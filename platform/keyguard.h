@@ -25,6 +25,12 @@ public:
     void setEnabled(bool on);
     bool isEnabled() const { return enabled_; }
 
+    // Tries the grabs at once instead of on the next tick.
+    void regrabNow() {
+        if (enabled_ && timer_.isActive())
+            regrab();
+    }
+
     // Whether both grabs held at the last attempt. Always false without X.
     bool holds() const { return holds_; }
 

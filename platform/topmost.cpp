@@ -4,7 +4,9 @@
 #include "platform/x11.h"
 
 #include <QApplication>
+#include <QEventLoop>
 #include <QTimer>
+#include <QWindow>
 
 #include <QWidget>
 #include <QWindow>
@@ -26,7 +28,30 @@ public:
 
 private:
     void check() {
-        if (!form_.isVisible() || QApplication::activeModalWidget())
+        if (!form_.isVisible())
+            return;
+        // Unmapped or iconified by another client: back on screen.
+        if (form_.windowHandle() && !form_.windowHandle()->isExposed()) {
+            if (++unexposedTicks_ < 3) // give a normal map a moment to arrive
+                return;
+            unexposedTicks_ = 0;
+            // Hidden and shown again through Qt, so the window manager gets a
+            // fresh map with the full-screen and above states. If that did not
+            // bring it back, its X window is gone (another client destroyed
+            // it): a new one is made.
+            form_.hide();
+            if (++remaps_ > 1) {
+                form_.windowHandle()->destroy();
+                remaps_ = 0;
+            }
+            form_.show();
+            form_.raise();
+            form_.activateWindow();
+            return;
+        }
+        unexposedTicks_ = 0;
+        remaps_ = 0;
+        if (QApplication::activeModalWidget())
             return;
         QList<unsigned long> ours;
         for (QWidget* w : QApplication::topLevelWidgets())
@@ -40,6 +65,8 @@ private:
 
     QWidget& form_;
     QTimer timer_;
+    int unexposedTicks_ = 0;
+    int remaps_ = 0;
 };
 
 TopMostKeeper& keeperOf(QWidget& form) {
@@ -76,6 +103,27 @@ bool SetWindowTopMost(QWidget& form, bool on) {
         child->show();
         child->raise();
     }
+    return true;
+}
+
+bool WaitUntilOnScreen(QWidget& form, int maxMs) {
+    QWindow* window = form.windowHandle();
+    if (!window || !form.isVisible())
+        return false;
+    if (!window->isExposed()) {
+        QEventLoop loop;
+        QTimer::singleShot(maxMs, &loop, &QEventLoop::quit);
+        QTimer poll; // exposure arrives as an event; look after each batch
+        QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
+            if (window->isExposed())
+                loop.quit();
+        });
+        poll.start(1);
+        loop.exec(QEventLoop::ExcludeUserInputEvents);
+    }
+    if (!window->isExposed())
+        return false;
+    form.repaint();
     return true;
 }
 

@@ -21,11 +21,12 @@ expect() { # expect "description" command... : passes when the command succeeds
     fi
 }
 
+# Times are in seconds, fractions allowed.
 # wait_until SECONDS command... : polls until the command succeeds or time runs out
 wait_until() {
     local limit=$1 end
     shift
-    end=$(($(date +%s%N) + limit * 1000000000))
+    end=$(($(date +%s%N) + $(awk "BEGIN { printf \"%d\", $limit * 1000000000 }")))
     while [ "$(date +%s%N)" -lt "$end" ]; do
         "$@" >/dev/null 2>&1 && return 0
         sleep 0.05
@@ -37,7 +38,7 @@ wait_until() {
 holds_for() {
     local limit=$1 end
     shift
-    end=$(($(date +%s%N) + limit * 1000000000))
+    end=$(($(date +%s%N) + $(awk "BEGIN { printf \"%d\", $limit * 1000000000 }")))
     while [ "$(date +%s%N)" -lt "$end" ]; do
         "$@" >/dev/null 2>&1 || return 1
         sleep 0.05
@@ -57,13 +58,23 @@ start_x() { # start_x WIDTHxHEIGHT
 <openbox_config xmlns="http://openbox.org/3.4/rc">
   <keyboard>
     <keybind key="C-A-t"><action name="Execute"><command>touch $WORK/wm-shortcut</command></action></keybind>
-    <keybind key="A-Tab"><action name="NextWindow"/></keybind>
-    <keybind key="A-F4"><action name="Close"/></keybind>
+    <keybind key="A-Tab"><action name="Execute"><command>touch $WORK/wm-alt+Tab</command></action></keybind>
+    <keybind key="A-F4"><action name="Execute"><command>touch $WORK/wm-alt+F4</command></action></keybind>
+    <keybind key="C-A-Delete"><action name="Execute"><command>touch $WORK/wm-ctrl+alt+Delete</command></action></keybind>
+    <keybind key="C-Escape"><action name="Execute"><command>touch $WORK/wm-ctrl+Escape</command></action></keybind>
+    <keybind key="Super_L"><action name="Execute"><command>touch $WORK/wm-Super_L</command></action></keybind>
+    <keybind key="W-d"><action name="Execute"><command>touch $WORK/wm-super+d</command></action></keybind>
+    <keybind key="A-F2"><action name="Execute"><command>touch $WORK/wm-alt+F2</command></action></keybind>
+    <keybind key="C-A-Right"><action name="Execute"><command>touch $WORK/wm-ctrl+alt+Right</command></action></keybind>
   </keyboard>
 </openbox_config>
 XML
     openbox --config-file "$WORK/rc.xml" >"$WORK/openbox.log" 2>&1 &
     PIDS="$PIDS $!"
+    # A grey desktop, so that anything uncovered shows against the lock's black.
+    xsetroot -solid '#404040'
+    wm_announced() { xprop -root _NET_SUPPORTING_WM_CHECK | grep -q 'window id'; }
+    wait_until 10 wm_announced || { echo "openbox did not start"; exit 1; }
     # Ready once it manages a window, not when it first announces itself.
     wait_until 10 "$XPROBE" wm-ready || { echo "openbox does not manage windows"; exit 1; }
 }

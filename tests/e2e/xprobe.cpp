@@ -4,18 +4,24 @@
 //   xprobe grab-keyboard | grab-pointer   exit 0 if the grab succeeded
 //   xprobe pixel X Y                      prints the root window's pixel as RRGGBB
 //   xprobe find X Y W H RRGGBB            exit 0 if the colour occurs in that rectangle
-//   xprobe wm-ready                       maps a window and waits (10 s at most) until
+//   xprobe wm-ready                       maps a window and waits (2 s at most) until
 //                                         the window manager manages it
 //   xprobe shot FILE                      writes the root window as a binary PPM
-//   xprobe raiser [focus]                 maps a window and raises it every 10 ms (and
-//                                         with "focus" takes the input focus as often);
+//   xprobe raiser [focus] [above]         maps a window and raises it every 10 ms (and
+//                                         with "focus" takes the input focus as often;
+//                                         with "above" asks to be always on top);
 //                                         prints "key" for every key it receives
+//   xprobe hold-keyboard MS               holds the keyboard for MS ms, lets go, then
+//                                         prints how many ms passed until someone else
+//                                         held it (5 s at most, then "never")
 #include <X11/Xlib.h>
+#include <X11/Xatom.h>
 #include <X11/Xutil.h>
 
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <poll.h>
 #include <string>
 
@@ -98,10 +104,54 @@ int shot(Display* d, const char* file) {
     return 0;
 }
 
-int raiser(Display* d, bool stealFocus) {
+double nowMs() {
+    timespec ts;
+    clock_gettime(CLOCK_MONOTONIC, &ts);
+    return ts.tv_sec * 1000.0 + ts.tv_nsec / 1e6;
+}
+
+int holdKeyboard(Display* d, int ms) {
+    const Window root = DefaultRootWindow(d);
+    if (XGrabKeyboard(d, root, False, GrabModeAsync, GrabModeAsync, CurrentTime) != GrabSuccess) {
+        std::printf("could not grab\n");
+        return 1;
+    }
+    XSync(d, False);
+    std::setvbuf(stdout, nullptr, _IOLBF, 0);
+    std::printf("holding\n");
+    const double start = nowMs();
+    while (nowMs() - start < ms)
+        poll(nullptr, 0, 5);
+    XUngrabKeyboard(d, CurrentTime);
+    XSync(d, False);
+    const double released = nowMs();
+    while (nowMs() - released < 5000) {
+        const int status =
+            XGrabKeyboard(d, root, False, GrabModeAsync, GrabModeAsync, CurrentTime);
+        if (status == AlreadyGrabbed) {
+            std::printf("%.0f\n", nowMs() - released);
+            return 0;
+        }
+        if (status == GrabSuccess) {
+            XUngrabKeyboard(d, CurrentTime);
+            XSync(d, False);
+        }
+        poll(nullptr, 0, 1);
+    }
+    std::printf("never\n");
+    return 1;
+}
+
+int raiser(Display* d, bool stealFocus, bool above) {
     const Window root = DefaultRootWindow(d);
     const Window w = XCreateSimpleWindow(d, root, 100, 100, 400, 300, 0, 0, 0xFF0000);
     XStoreName(d, w, "xprobe-raiser");
+    if (above) {
+        const Atom state = XInternAtom(d, "_NET_WM_STATE", False);
+        const Atom aboveAtom = XInternAtom(d, "_NET_WM_STATE_ABOVE", False);
+        XChangeProperty(d, w, state, XA_ATOM, 32, PropModeReplace,
+                        reinterpret_cast<const unsigned char*>(&aboveAtom), 1);
+    }
     XSelectInput(d, w, KeyPressMask | StructureNotifyMask);
     XMapRaised(d, w);
     XFlush(d);
@@ -129,7 +179,7 @@ int wmReady(Display* d) {
     const Atom wmState = XInternAtom(d, "WM_STATE", False);
     XMapWindow(d, w);
     XFlush(d);
-    for (int i = 0; i < 1000; ++i) {
+    for (int i = 0; i < 200; ++i) {
         Atom type;
         int format;
         unsigned long n, after;
@@ -174,7 +224,16 @@ int main(int argc, char** argv) {
     if (cmd == "shot" && argc == 3)
         return shot(d, argv[2]);
     if (cmd == "raiser")
-        return raiser(d, argc > 2 && std::string(argv[2]) == "focus");
+    {
+        bool focus = false, above = false;
+        for (int i = 2; i < argc; ++i) {
+            focus = focus || std::string(argv[i]) == "focus";
+            above = above || std::string(argv[i]) == "above";
+        }
+        return raiser(d, focus, above);
+    }
+    if (cmd == "hold-keyboard" && argc == 3)
+        return holdKeyboard(d, std::atoi(argv[2]));
     std::fprintf(stderr, "xprobe: unknown command %s\n", cmd.c_str());
     return 2;
 }
