@@ -26,7 +26,7 @@ expect() { # expect "description" command... : passes when the command succeeds
 wait_until() {
     local limit=$1 end
     shift
-    end=$(($(date +%s%N) + $(awk "BEGIN { printf \"%d\", $limit * 1000000000 }")))
+    end=$(($(date +%s%N) + $(awk "BEGIN { printf \"%.0f\", $limit * 1000000000 }")))
     while [ "$(date +%s%N)" -lt "$end" ]; do
         "$@" >/dev/null 2>&1 && return 0
         sleep 0.05
@@ -38,7 +38,7 @@ wait_until() {
 holds_for() {
     local limit=$1 end
     shift
-    end=$(($(date +%s%N) + $(awk "BEGIN { printf \"%d\", $limit * 1000000000 }")))
+    end=$(($(date +%s%N) + $(awk "BEGIN { printf \"%.0f\", $limit * 1000000000 }")))
     while [ "$(date +%s%N)" -lt "$end" ]; do
         "$@" >/dev/null 2>&1 || return 1
         sleep 0.05
@@ -53,6 +53,7 @@ start_x() { # start_x WIDTHxHEIGHT
     wait_until 10 test -s "$WORK/display" || { echo "Xvfb did not start"; exit 1; }
     DISPLAY=":$(cat "$WORK/display")"
     export DISPLAY
+    wait_until 10 xprop -root _NET_SUPPORTED || { echo "Xvfb on $DISPLAY takes no clients"; exit 1; }
     cat >"$WORK/rc.xml" <<XML
 <?xml version="1.0" encoding="UTF-8"?>
 <openbox_config xmlns="http://openbox.org/3.4/rc">
@@ -74,7 +75,7 @@ XML
     # A grey desktop, so that anything uncovered shows against the lock's black.
     xsetroot -solid '#404040'
     wm_announced() { xprop -root _NET_SUPPORTING_WM_CHECK | grep -q 'window id'; }
-    wait_until 10 wm_announced || { echo "openbox did not start"; exit 1; }
+    wait_until 10 wm_announced || { echo "openbox did not start on $DISPLAY"; cat "$WORK/openbox.log"; exit 1; }
     # Ready once it manages a window, not when it first announces itself.
     wait_until 10 "$XPROBE" wm-ready || { echo "openbox does not manage windows"; exit 1; }
 }
