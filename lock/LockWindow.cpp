@@ -163,6 +163,11 @@ void LockWindowForm::setTabOrderByIndex() {
         setTabOrder(order[i - 1], order[i]);
 }
 
+QSize LockWindowForm::screenSize() const {
+    return QSize(platform::TwipsToPixels(platform::ScreenWidthTwips()),
+                 platform::TwipsToPixels(platform::ScreenHeightTwips()));
+}
+
 LockWindowForm& LockWindow() { return platform::FormName<LockWindowForm>::Get(); }
 LockWindowForm* LockWindowIfLoaded() { return platform::FormName<LockWindowForm>::IfLoaded(); }
 
@@ -176,8 +181,8 @@ void LockWindowForm::Form_Load() {
     platform::KeyGuard::instance().regrabNow();
     Text1->setText(ini::ReadIni(QStringLiteral("Pass"), QStringLiteral("Word")));
     Text2->setText(ini::ReadIni(QStringLiteral("Pic"), QStringLiteral("Back")));
-    QImage picture;
-    if (!platform::LoadPicture(Text2->text(), &picture))
+    platform::Picture picture;
+    if (!platform::LoadPicture(Text2->text(), &picture, screenSize()))
         return; // a missing picture leaves the lock in force, silently
     Image1->setPicture(picture);
     // The window got its size when it was shown, before the picture was read:
@@ -254,8 +259,8 @@ void LockWindowForm::Command3_Click() {
     const QString file = CommonDialog1.FileName;
     if (file.isEmpty())
         return;
-    QImage picture;
-    if (!platform::LoadPicture(file, &picture))
+    platform::Picture picture;
+    if (!platform::LoadPicture(file, &picture, screenSize()))
         return; // not a picture: picture and path stay as they were
     Image1->setPicture(picture);
     Text2->setText(file);

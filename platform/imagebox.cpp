@@ -7,7 +7,7 @@ namespace platform {
 
 ImageBox::ImageBox(QWidget* parent) : QWidget(parent) {}
 
-void ImageBox::setPicture(const QImage& picture) {
+void ImageBox::setPicture(const Picture& picture) {
     picture_ = picture;
     if (!picture_.isNull())
         resize(picture_.size());
@@ -17,8 +17,13 @@ void ImageBox::setPicture(const QImage& picture) {
 void ImageBox::paintEvent(QPaintEvent* event) {
     if (picture_.isNull())
         return;
+    // Only the decoded part has pixels; the rest of the picture never shows.
+    const QRect part(picture_.partOffset(), picture_.part().size());
+    const QRect area = event->rect().intersected(part);
+    if (area.isEmpty())
+        return;
     QPainter p(this);
-    p.drawImage(event->rect(), picture_, event->rect());
+    p.drawImage(area, picture_.part(), area.translated(-picture_.partOffset()));
 }
 
 void ImageBox::mouseDoubleClickEvent(QMouseEvent* event) {

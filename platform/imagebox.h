@@ -1,6 +1,7 @@
 #pragma once
 
-#include <QImage>
+#include "platform/picture.h"
+
 #include <QWidget>
 
 namespace platform {
@@ -12,8 +13,8 @@ class ImageBox : public QWidget {
 public:
     explicit ImageBox(QWidget* parent = nullptr);
 
-    void setPicture(const QImage& picture);
-    const QImage& picture() const { return picture_; }
+    void setPicture(const Picture& picture);
+    const Picture& picture() const { return picture_; }
 
 signals:
     void doubleClicked();
@@ -23,7 +24,7 @@ protected:
     void mouseDoubleClickEvent(QMouseEvent* event) override;
 
 private:
-    QImage picture_;
+    Picture picture_;
 };
 
 } // namespace platform

@@ -9,6 +9,7 @@ namespace {
 // Short enough that a dropped grab is back before a typed key gets through;
 // a tick costs two round trips to the X server.
 constexpr int kRegrabIntervalMs = 25;
+constexpr int kShowGraceMs = 1000;
 } // namespace
 
 KeyGuard& KeyGuard::instance() {
@@ -27,6 +28,7 @@ void KeyGuard::setEnabled(bool on) {
     if (!x11::Available())
         return;
     if (on) {
+        offScreenTicks_ = 0;
         regrab();
         timer_.start();
     } else {
@@ -42,10 +44,15 @@ void KeyGuard::setEnabled(bool on) {
 void KeyGuard::regrab() {
     const QWindow* window = cover_ ? cover_->windowHandle() : nullptr;
     const bool onScreen = cover_ && cover_->isVisible() && window && window->isExposed();
-    // Not on screen yet: try again on the next tick. A grab already held stays.
-    const bool keyboard = onScreen && x11::GrabKeyboard();
-    const bool pointer = onScreen && x11::GrabPointer();
-    const bool both = keyboard && pointer;
+    offScreenTicks_ = onScreen ? 0 : offScreenTicks_ + 1;
+    bool both = false;
+    if (offScreenTicks_ * kRegrabIntervalMs <= kShowGraceMs) {
+        const bool keyboard = x11::GrabKeyboard();
+        const bool pointer = x11::GrabPointer();
+        both = keyboard && pointer;
+    } else {
+        x11::UngrabKeyboardAndPointer();
+    }
     if (both != holds_) {
         holds_ = both;
         emit holdsChanged(both);

@@ -17,9 +17,10 @@ class KeyGuard : public QObject {
 public:
     static KeyGuard& instance();
 
-    // The window that covers the screen. The grabs are taken only once it is
-    // on screen: holding the keyboard before the window manager has mapped it
-    // can keep a window manager that is still starting from ever mapping it.
+    // The window that covers the screen. The grabs are taken at once, before
+    // it is on screen; but if it is not on screen within a second, they are
+    // let go until it is: a window manager that is still starting can wait
+    // for the keyboard itself and so never map the window.
     void setCoverWindow(QWidget* window) { cover_ = window; }
 
     void setEnabled(bool on);
@@ -43,6 +44,7 @@ private:
 
     QTimer timer_;
     QPointer<QWidget> cover_;
+    int offScreenTicks_ = 0;
     bool enabled_ = false;
     bool holds_ = false;
 };

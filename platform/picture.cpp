@@ -2,17 +2,26 @@
 
 #include <QFileInfo>
 #include <QImageReader>
+#include <QRect>
 
 namespace platform {
 namespace {
-// Qt refuses images over 128 MB by default; an 8000 x 6000 photograph needs
-// 192 MB. Still bounded, so a crafted header cannot ask for any size at all.
+// Qt refuses images over 128 MB by default; an 8000 x 6000 photograph decoded
+// whole needs 192 MB. Still bounded, so a crafted header cannot ask for any size.
 constexpr int kAllocationLimitMB = 1024;
+
+// The part of a picture of `size` that shows when centred in `viewport`, with
+// a pixel to spare on each side for rounding.
+QRect visiblePart(QSize size, QSize viewport) {
+    const QPoint topLeft((size.width() - viewport.width()) / 2 - 1,
+                         (size.height() - viewport.height()) / 2 - 1);
+    return QRect(topLeft, viewport + QSize(2, 2)).intersected(QRect(QPoint(0, 0), size));
+}
 } // namespace
 
-bool LoadPicture(const QString& path, QImage* picture) {
+bool LoadPicture(const QString& path, Picture* picture, QSize viewport) {
     if (path.isEmpty()) {
-        *picture = QImage();
+        *picture = Picture();
         return true;
     }
     // A directory, a FIFO or a device such as /dev/zero is no picture; reading
@@ -22,10 +31,22 @@ bool LoadPicture(const QString& path, QImage* picture) {
         return false;
     QImageReader reader(path);
     reader.setAllocationLimit(kAllocationLimitMB);
+    const QSize size = reader.size();
+    if (viewport.isValid() && size.isValid() &&
+        (size.width() > viewport.width() || size.height() > viewport.height()) &&
+        reader.supportsOption(QImageIOHandler::ClipRect)) {
+        const QRect part = visiblePart(size, viewport);
+        reader.setClipRect(part);
+        QImage image = reader.read();
+        if (image.isNull())
+            return false;
+        *picture = Picture(size, std::move(image), part.topLeft());
+        return true;
+    }
     QImage image = reader.read();
     if (image.isNull())
         return false;
-    *picture = std::move(image);
+    *picture = Picture(std::move(image));
     return true;
 }
 

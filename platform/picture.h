@@ -1,13 +1,39 @@
 #pragma once
 
 #include <QImage>
+#include <QPoint>
+#include <QSize>
 #include <QString>
 
 namespace platform {
 
+// A picture as the image control holds it: the size of the whole picture, and
+// its decoded pixels, which may be only the part that falls on the screen.
+class Picture {
+public:
+    Picture() = default;
+    explicit Picture(QImage whole) : size_(whole.size()), part_(std::move(whole)) {}
+    Picture(QSize size, QImage part, QPoint offset)
+        : size_(size), part_(std::move(part)), offset_(offset) {}
+
+    bool isNull() const { return size_.isEmpty(); }
+    QSize size() const { return size_; }
+    const QImage& part() const { return part_; }
+    QPoint partOffset() const { return offset_; } // where part() sits in the whole
+
+private:
+    QSize size_;
+    QImage part_;
+    QPoint offset_;
+};
+
 // The picture loader: BMP, JPEG, GIF, PNG. An empty path gives an empty
 // picture. Returns false (and leaves *picture alone) when the file is missing,
 // not a regular file, or not a picture that can be decoded.
-bool LoadPicture(const QString& path, QImage* picture);
+//
+// With a viewport, a picture larger than it is decoded only where it shows
+// when centred in it (for formats that can decode a part: JPEG), so a
+// 48-megapixel photograph costs a screenful of memory.
+bool LoadPicture(const QString& path, Picture* picture, QSize viewport = QSize());
 
 } // namespace platform

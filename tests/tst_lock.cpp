@@ -79,6 +79,47 @@ private slots:
         QCOMPARE(LockWindow().Image1->pos(), QPoint(-100, -50));
     }
 
+    // A photograph larger than the screen is decoded only where it shows
+    // (JPEG), yet sized, placed and drawn as the whole picture.
+    void largePictureDecodedOnlyWhereItShows_data() {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<bool>("clipped");
+        QTest::newRow("jpeg: only the visible part") << "big.jpg" << true;
+        QTest::newRow("png: whole") << "big.png" << false;
+    }
+    void largePictureDecodedOnlyWhereItShows() {
+        QFETCH(QString, name);
+        QFETCH(bool, clipped);
+        const QSize screen = screenSize();
+        const QSize big(screen.width() * 3, screen.height() * 3);
+        QImage img(big, QImage::Format_RGB32);
+        img.fill(Qt::white);
+        const QPoint centre(big.width() / 2, big.height() / 2);
+        img.setPixelColor(0, 0, Qt::blue);
+        for (int y = -20; y < 20; ++y)
+            for (int x = -20; x < 20; ++x)
+                img.setPixelColor(centre + QPoint(x, y), Qt::red);
+        QVERIFY(img.save(dir.path(name)));
+        dir.store("", dir.path(name));
+
+        LockWindowForm& lock = LockWindow();
+        const platform::Picture& pic = lock.Image1->picture();
+        QCOMPARE(pic.size(), big);
+        QCOMPARE(lock.Image1->size(), big);
+        QCOMPARE(lock.Image1->pos(), QPoint(-screen.width(), -screen.height()));
+        if (clipped) {
+            QVERIFY(pic.part().width() <= screen.width() + 2);
+            QVERIFY(pic.part().height() <= screen.height() + 2);
+        } else {
+            QCOMPARE(pic.part().size(), big);
+        }
+        const QColor shown = lock.grab().toImage().pixelColor(screen.width() / 2, screen.height() / 2);
+        QVERIFY2(shown.red() > 200 && shown.green() < 60 && shown.blue() < 60,
+                 qPrintable(shown.name()));
+        const QColor corner = lock.grab().toImage().pixelColor(0, 0);
+        QVERIFY2(corner.red() > 200 && corner.green() > 200, qPrintable(corner.name()));
+    }
+
     void unreadablePictureKeepsTheLock_data() {
         QTest::addColumn<QString>("path");
         QTest::newRow("missing file") << dir.path("none.jpg");
