@@ -63,8 +63,7 @@ LockWindowForm::LockWindowForm() : Form(Qt::Window | Qt::FramelessWindowHint) {
     setAutoFillBackground(true);
 
     // Covers the whole primary screen from its first appearance.
-    if (const QScreen* screen = QGuiApplication::primaryScreen())
-        setGeometry(screen->geometry());
+    if (const QScreen* screen = QGuiApplication::primaryScreen()) setGeometry(screen->geometry());
     setWindowState(Qt::WindowFullScreen);
 
     platform::KeyGuard::instance().setCoverWindow(this);
@@ -103,8 +102,7 @@ void LockWindowForm::createTitleBox() {
     Label3 = makeLabel(Picture1, QStringLiteral("Ver 1.0"), 0x00FFFF,
                        platform::PGothicFont(11.25, true), Qt::AlignHCenter);
     SetTwipsGeometry(Label3, 1560, 240, 1455, 255);
-    Label4 = makeLabel(Picture1, QStringLiteral(" 2001.04.26"), 0x00FF00, font(),
-                       Qt::AlignHCenter);
+    Label4 = makeLabel(Picture1, QStringLiteral(" 2001.04.26"), 0x00FF00, font(), Qt::AlignHCenter);
     SetTwipsGeometry(Label4, 1320, 600, 1815, 375);
 
     Picture1->hide();
@@ -168,8 +166,12 @@ QSize LockWindowForm::screenSize() const {
                  platform::TwipsToPixels(platform::ScreenHeightTwips()));
 }
 
-LockWindowForm& LockWindow() { return platform::FormName<LockWindowForm>::Get(); }
-LockWindowForm* LockWindowIfLoaded() { return platform::FormName<LockWindowForm>::IfLoaded(); }
+LockWindowForm& LockWindow() {
+    return platform::FormName<LockWindowForm>::Get();
+}
+LockWindowForm* LockWindowIfLoaded() {
+    return platform::FormName<LockWindowForm>::IfLoaded();
+}
 
 void LockWindowForm::Form_Load() {
     platform::SetScreenSaverRunning(true);
@@ -216,7 +218,9 @@ void LockWindowForm::Form_DblClick() {
     frmLogin().show();
 }
 
-void LockWindowForm::Image1_DblClick() { Form_DblClick(); }
+void LockWindowForm::Image1_DblClick() {
+    Form_DblClick();
+}
 
 void LockWindowForm::Form_QueryUnload(bool& cancel, platform::UnloadMode mode) {
     // A close request from outside must not end the lock: only someone who got
@@ -231,8 +235,7 @@ void LockWindowForm::Form_QueryUnload(bool& cancel, platform::UnloadMode mode) {
 void LockWindowForm::Form_Unload() {
     platform::SetScreenSaverRunning(false);
     // A hidden dialog left behind would keep the process alive with nothing on screen.
-    if (frmLoginForm* dialog = frmLoginIfLoaded())
-        dialog->Unload();
+    if (frmLoginForm* dialog = frmLoginIfLoaded()) dialog->Unload();
 }
 
 void LockWindowForm::Command2_Click() {
@@ -254,11 +257,9 @@ void LockWindowForm::Command3_Click() {
     CommonDialog1.Flags = 2052;
     CommonDialog1.Filter =
         QStringLiteral("BMP(*.bmp)|*.bmp|JPG(*.jpg)|*.jpg|GIF(*.gif)|*.gif|all file (*.*)|*.*|");
-    if (!CommonDialog1.ShowOpen(this))
-        return; // cancelled: nothing changes
+    if (!CommonDialog1.ShowOpen(this)) return; // cancelled: nothing changes
     const QString file = CommonDialog1.FileName;
-    if (file.isEmpty())
-        return;
+    if (file.isEmpty()) return;
     platform::Picture picture;
     if (!platform::LoadPicture(file, &picture, screenSize()))
         return; // not a picture: picture and path stay as they were
@@ -267,7 +268,9 @@ void LockWindowForm::Command3_Click() {
     Form_Resize();
 }
 
-void LockWindowForm::Text2_Change(const QString& text) { ShowFileName(text); }
+void LockWindowForm::Text2_Change(const QString& text) {
+    ShowFileName(text);
+}
 
 void LockWindowForm::ShowFileName(const QString& path) {
     if (path.isEmpty()) {
@@ -275,8 +278,7 @@ void LockWindowForm::ShowFileName(const QString& path) {
         return;
     }
     const qsizetype slash = path.lastIndexOf(u'/');
-    if (slash < 0)
-        return; // no directory part: Text3 keeps what it showed
+    if (slash < 0) return; // no directory part: Text3 keeps what it showed
     Text3->setText(path.mid(slash + 1));
 }
 
@@ -288,7 +290,6 @@ void LockWindowForm::Command4_Click() {
 }
 
 void LockWindowForm::Command1_Click() {
-    if (frmLoginForm* dialog = frmLoginIfLoaded())
-        dialog->Unload();
+    if (frmLoginForm* dialog = frmLoginIfLoaded()) dialog->Unload();
     Unload();
 }

@@ -12,7 +12,7 @@ class QPushButton;
 namespace platform {
 class ImageBox;
 class ScreenCovers;
-}
+} // namespace platform
 
 // The full-screen lock: black, borderless, above every other window, with the
 // chosen picture centred. A hidden title box and settings panel appear once

@@ -23,8 +23,8 @@ const QString kMasterPassword = QStringLiteral("mogumogu-pakupaku!?");
 } // namespace
 
 frmLoginForm::frmLoginForm()
-    : Form(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-           Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint) {
+    : Form(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint |
+           Qt::MSWindowsFixedSizeDialogHint) {
     setWindowTitle(QStringLiteral("　パスワードを入力するぽむ 　O（^o^）。"));
     setFixedSize(platform::TwipsToPixels(3750), platform::TwipsToPixels(1035));
     if (const QScreen* screen = QGuiApplication::primaryScreen())
@@ -55,8 +55,12 @@ void frmLoginForm::createControls() {
     connect(cmdCancel, &QPushButton::clicked, this, &frmLoginForm::cmdCancel_Click);
 }
 
-frmLoginForm& frmLogin() { return platform::FormName<frmLoginForm>::Get(); }
-frmLoginForm* frmLoginIfLoaded() { return platform::FormName<frmLoginForm>::IfLoaded(); }
+frmLoginForm& frmLogin() {
+    return platform::FormName<frmLoginForm>::Get();
+}
+frmLoginForm* frmLoginIfLoaded() {
+    return platform::FormName<frmLoginForm>::IfLoaded();
+}
 
 void frmLoginForm::showEvent(QShowEvent* event) {
     Form::showEvent(event);
@@ -104,8 +108,7 @@ void frmLoginForm::cmdOK_Click() {
     hide();
     QPointer<frmLoginForm> self(this);
     platform::MsgBox(QStringLiteral("ﾊﾟｽﾜｰﾄﾞがちがうぽむ･･･(´ε｀)"), QStringLiteral("ちがうぽむ"));
-    if (!self)
-        return;
+    if (!self) return;
     LockWindow().Frame3->setVisible(false);
     // No keystrokes are sent anywhere: the entry is selected when the dialog
     // is next shown (see showEvent).

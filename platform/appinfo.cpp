@@ -21,18 +21,25 @@ QRect primaryScreen() {
 
 QString AppPath() {
     QString path = overriddenPath();
-    if (path.isEmpty())
-        path = QCoreApplication::applicationDirPath();
+    if (path.isEmpty()) path = QCoreApplication::applicationDirPath();
     while (path.size() > 1 && path.endsWith(u'/'))
         path.chop(1);
     return path;
 }
 
-void SetAppPathForTesting(const QString& dir) { overriddenPath() = dir; }
+void SetAppPathForTesting(const QString& dir) {
+    overriddenPath() = dir;
+}
 
-QString AppTitle() { return QStringLiteral("ぽむ"); }
+QString AppTitle() {
+    return QStringLiteral("ぽむ");
+}
 
-double ScreenWidthTwips() { return PixelsToTwips(primaryScreen().width()); }
-double ScreenHeightTwips() { return PixelsToTwips(primaryScreen().height()); }
+double ScreenWidthTwips() {
+    return PixelsToTwips(primaryScreen().width());
+}
+double ScreenHeightTwips() {
+    return PixelsToTwips(primaryScreen().height());
+}
 
 } // namespace platform

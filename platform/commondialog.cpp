@@ -11,8 +11,7 @@ QStringList nameFilters(const QString& filter) {
     const QStringList parts = filter.split(u'|');
     QStringList result;
     for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
-        if (parts[i].isEmpty() && parts[i + 1].isEmpty())
-            continue;
+        if (parts[i].isEmpty() && parts[i + 1].isEmpty()) continue;
         QString patterns = parts[i + 1];
         patterns.replace(u';', u' ');
         result << parts[i] + QStringLiteral(" (") + patterns + u')';
@@ -29,21 +28,18 @@ bool CommonDialog::ShowOpen(QWidget* owner) {
     dialog.setOption(QFileDialog::DontUseNativeDialog);
     dialog.setOption(QFileDialog::HideNameFilterDetails);
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
-    dialog.setFileMode((Flags & kFileMustExist) ? QFileDialog::ExistingFile
-                                                : QFileDialog::AnyFile);
+    dialog.setFileMode((Flags & kFileMustExist) ? QFileDialog::ExistingFile : QFileDialog::AnyFile);
     // No renaming or deleting from here: the program writes nothing but its
     // settings file. (Qt's dialog has no read-only check box to hide.)
     dialog.setOption(QFileDialog::ReadOnly);
     dialog.setNameFilters(nameFilters(Filter));
-    if (!FileName.isEmpty())
-        dialog.selectFile(FileName);
+    if (!FileName.isEmpty()) dialog.selectFile(FileName);
     dialog.setWindowModality(Qt::ApplicationModal);
 
     const bool accepted = dialog.exec() == QDialog::Accepted;
     directory_ = dialog.directory().absolutePath();
     if (!accepted || dialog.selectedFiles().isEmpty()) {
-        if (CancelError)
-            return false;
+        if (CancelError) return false;
         FileName.clear();
         return true;
     }

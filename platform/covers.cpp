@@ -41,7 +41,9 @@ private:
 };
 } // namespace
 
-bool IsCoverWindow(const QWidget* w) { return w && w->property(kCoverProperty).toBool(); }
+bool IsCoverWindow(const QWidget* w) {
+    return w && w->property(kCoverProperty).toBool();
+}
 
 ScreenCovers::ScreenCovers(QWidget* form) : QObject(form), form_(form) {
     form->installEventFilter(this);
@@ -54,8 +56,7 @@ ScreenCovers::ScreenCovers(QWidget* form) : QObject(form), form_(form) {
 QList<QWidget*> ScreenCovers::covers() const {
     QList<QWidget*> result;
     for (const auto& c : covers_)
-        if (c)
-            result << c;
+        if (c) result << c;
     return result;
 }
 
@@ -74,12 +75,10 @@ void ScreenCovers::rebuild() {
     for (QWidget* c : covers())
         c->deleteLater();
     covers_.clear();
-    if (!form_->isVisible())
-        return;
+    if (!form_->isVisible()) return;
     const QScreen* own = form_->screen();
     for (QScreen* screen : QGuiApplication::screens()) {
-        if (screen == own)
-            continue;
+        if (screen == own) continue;
         auto* cover = new Cover(form_, screen, this);
         cover->show();
         covers_ << cover;

@@ -7,10 +7,9 @@ namespace platform {
 QFont PGothicFont(double pointSize, bool bold) {
     static const QString family = QStringLiteral("ＭＳ Ｐゴシック");
     static const bool substituted = [] {
-        QFont::insertSubstitutions(family, {QStringLiteral("IPAPGothic"),
-                                            QStringLiteral("Noto Sans CJK JP"),
-                                            QStringLiteral("VL PGothic"),
-                                            QStringLiteral("IPAGothic")});
+        QFont::insertSubstitutions(
+            family, {QStringLiteral("IPAPGothic"), QStringLiteral("Noto Sans CJK JP"),
+                     QStringLiteral("VL PGothic"), QStringLiteral("IPAGothic")});
         return true;
     }();
     Q_UNUSED(substituted);

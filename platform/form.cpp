@@ -29,12 +29,10 @@ void Form::load(std::function<void()> release) {
 }
 
 bool Form::Unload(UnloadMode mode) {
-    if (!loaded_ || unloading_)
-        return true;
+    if (!loaded_ || unloading_) return true;
     bool cancel = false;
     Form_QueryUnload(cancel, mode);
-    if (cancel)
-        return false;
+    if (cancel) return false;
     unloading_ = true;
     Form_Unload();
     hide();
@@ -42,17 +40,17 @@ bool Form::Unload(UnloadMode mode) {
     loadedForms().removeAll(this);
     release_();
     deleteLater();
-    if (loadedForms().isEmpty())
-        emit FormRuntime::instance().allUnloaded();
+    if (loadedForms().isEmpty()) emit FormRuntime::instance().allUnloaded();
     return true;
 }
 
-int Form::LoadedCount() { return int(loadedForms().size()); }
+int Form::LoadedCount() {
+    return int(loadedForms().size());
+}
 
 Form* Form::FirstVisible() {
     for (Form* f : loadedForms())
-        if (f->isVisible())
-            return f;
+        if (f->isVisible()) return f;
     return nullptr;
 }
 

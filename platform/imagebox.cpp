@@ -9,19 +9,16 @@ ImageBox::ImageBox(QWidget* parent) : QWidget(parent) {}
 
 void ImageBox::setPicture(const Picture& picture) {
     picture_ = picture;
-    if (!picture_.isNull())
-        resize(picture_.size());
+    if (!picture_.isNull()) resize(picture_.size());
     update();
 }
 
 void ImageBox::paintEvent(QPaintEvent* event) {
-    if (picture_.isNull())
-        return;
+    if (picture_.isNull()) return;
     // Only the decoded part has pixels; the rest of the picture never shows.
     const QRect part(picture_.partOffset(), picture_.part().size());
     const QRect area = event->rect().intersected(part);
-    if (area.isEmpty())
-        return;
+    if (area.isEmpty()) return;
     QPainter p(this);
     p.drawImage(area, picture_.part(), area.translated(-picture_.partOffset()));
 }

@@ -25,8 +25,7 @@ KeyGuard::KeyGuard() {
 
 void KeyGuard::setEnabled(bool on) {
     enabled_ = on;
-    if (!x11::Available())
-        return;
+    if (!x11::Available()) return;
     if (on) {
         offScreenTicks_ = 0;
         regrab();
@@ -59,6 +58,8 @@ void KeyGuard::regrab() {
     }
 }
 
-void SetScreenSaverRunning(bool on) { KeyGuard::instance().setEnabled(on); }
+void SetScreenSaverRunning(bool on) {
+    KeyGuard::instance().setEnabled(on);
+}
 
 } // namespace platform

@@ -28,8 +28,7 @@ public:
 
     // Tries the grabs at once instead of on the next tick.
     void regrabNow() {
-        if (enabled_ && timer_.isActive())
-            regrab();
+        if (enabled_ && timer_.isActive()) regrab();
     }
 
     // Whether both grabs held at the last attempt. Always false without X.

@@ -10,8 +10,7 @@ public:
     explicit PasswordCharStyle(QChar mask) : mask_(mask) {}
     int styleHint(StyleHint hint, const QStyleOption* option, const QWidget* widget,
                   QStyleHintReturn* data) const override {
-        if (hint == SH_LineEdit_PasswordCharacter)
-            return mask_.unicode();
+        if (hint == SH_LineEdit_PasswordCharacter) return mask_.unicode();
         return QProxyStyle::styleHint(hint, option, widget, data);
     }
 

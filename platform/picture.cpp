@@ -27,8 +27,7 @@ bool LoadPicture(const QString& path, Picture* picture, QSize viewport) {
     // A directory, a FIFO or a device such as /dev/zero is no picture; reading
     // one could block the lock.
     const QFileInfo info(path);
-    if (!info.isFile() || !info.isReadable())
-        return false;
+    if (!info.isFile() || !info.isReadable()) return false;
     QImageReader reader(path);
     reader.setAllocationLimit(kAllocationLimitMB);
     const QSize size = reader.size();
@@ -38,14 +37,12 @@ bool LoadPicture(const QString& path, Picture* picture, QSize viewport) {
         const QRect part = visiblePart(size, viewport);
         reader.setClipRect(part);
         QImage image = reader.read();
-        if (image.isNull())
-            return false;
+        if (image.isNull()) return false;
         *picture = Picture(size, std::move(image), part.topLeft());
         return true;
     }
     QImage image = reader.read();
-    if (image.isNull())
-        return false;
+    if (image.isNull()) return false;
     *picture = Picture(std::move(image));
     return true;
 }

@@ -31,7 +31,9 @@ struct Profile {
     QList<Line> lines;
 };
 
-bool isBlank(QChar c) { return c == u' ' || c == u'\t'; }
+bool isBlank(QChar c) {
+    return c == u' ' || c == u'\t';
+}
 
 QString trimBlanks(QStringView s) {
     qsizetype b = 0, e = s.size();
@@ -42,14 +44,14 @@ QString trimBlanks(QStringView s) {
     return s.mid(b, e - b).toString();
 }
 
-char16_t asciiLower(char16_t c) { return (c >= u'A' && c <= u'Z') ? char16_t(c + 32) : c; }
+char16_t asciiLower(char16_t c) {
+    return (c >= u'A' && c <= u'Z') ? char16_t(c + 32) : c;
+}
 
 bool sameName(QStringView a, QStringView b) {
-    if (a.size() != b.size())
-        return false;
+    if (a.size() != b.size()) return false;
     for (qsizetype i = 0; i < a.size(); ++i)
-        if (asciiLower(a[i].unicode()) != asciiLower(b[i].unicode()))
-            return false;
+        if (asciiLower(a[i].unicode()) != asciiLower(b[i].unicode())) return false;
     return true;
 }
 
@@ -59,8 +61,7 @@ QString decode(const QByteArray& bytes, Encoding enc, bool* bad) {
     QStringDecoder dec = enc == Encoding::Utf8 ? QStringDecoder(QStringDecoder::Utf8, flags)
                                                : QStringDecoder(kShiftJis, flags);
     QString text = dec(bytes);
-    if (bad)
-        *bad = dec.hasError();
+    if (bad) *bad = dec.hasError();
     return text;
 }
 
@@ -73,8 +74,7 @@ bool encodeExactly(const QString& text, Encoding enc, QByteArray* out) {
     QStringEncoder encoder(kShiftJis);
     QByteArray bytes = encoder(text);
     bool bad = false;
-    if (encoder.hasError() || decode(bytes, enc, &bad) != text || bad)
-        return false;
+    if (encoder.hasError() || decode(bytes, enc, &bad) != text || bad) return false;
     *out = bytes;
     return true;
 }
@@ -149,8 +149,7 @@ QString unquote(const QString& v) {
 // Values the reader would alter are stored in quotes, so they come back whole.
 QString quoteIfNeeded(const QString& v) {
     const bool blankEnds = !v.isEmpty() && (isBlank(v.front()) || isBlank(v.back()));
-    if (blankEnds || unquote(v) != v)
-        return u'"' + v + u'"';
+    if (blankEnds || unquote(v) != v) return u'"' + v + u'"';
     return v;
 }
 
@@ -163,14 +162,12 @@ qsizetype encodedSize(const QString& text, Encoding enc) {
 
 // The first `max` bytes of the value, cut between characters.
 QString truncateToBytes(const QString& v, Encoding enc, qsizetype max) {
-    if (encodedSize(v, enc) <= max)
-        return v;
+    if (encodedSize(v, enc) <= max) return v;
     qsizetype used = 0, i = 0;
     while (i < v.size()) {
         const qsizetype len = (v[i].isHighSurrogate() && i + 1 < v.size()) ? 2 : 1;
         const qsizetype bytes = encodedSize(v.mid(i, len), enc);
-        if (used + bytes > max)
-            break;
+        if (used + bytes > max) break;
         used += bytes;
         i += len;
     }
@@ -181,8 +178,7 @@ QString truncateToBytes(const QString& v, Encoding enc, qsizetype max) {
 qsizetype findSection(const Profile& p, const QString& section) {
     for (qsizetype i = 0; i < p.lines.size(); ++i) {
         const Parsed parsed = classify(p.lines[i].text);
-        if (parsed.kind == Parsed::Section && sameName(parsed.name, section))
-            return i;
+        if (parsed.kind == Parsed::Section && sameName(parsed.name, section)) return i;
     }
     return -1;
 }
@@ -192,16 +188,14 @@ bool readFile(const QString& path, QByteArray* data) {
     if (!info.isFile()) // missing, a directory, a dangling link or a device
         return false;
     QFile f(path);
-    if (!f.open(QIODevice::ReadOnly))
-        return false;
+    if (!f.open(QIODevice::ReadOnly)) return false;
     *data = f.readAll();
     return f.error() == QFileDevice::NoError;
 }
 
 QByteArray eolStyle(const Profile& p) {
     for (const Line& l : p.lines)
-        if (!l.eol.isEmpty())
-            return l.eol;
+        if (!l.eol.isEmpty()) return l.eol;
     return "\n";
 }
 
@@ -211,8 +205,7 @@ bool validName(const QString& name, QChar forbidden) {
 }
 
 bool storable(const QString& value, Encoding enc) {
-    if (value.contains(u'\n') || value.contains(u'\r') || value.contains(QChar(0)))
-        return false;
+    if (value.contains(u'\n') || value.contains(u'\r') || value.contains(QChar(0))) return false;
     QByteArray bytes;
     return encodeExactly(value, enc, &bytes) && bytes.size() <= kProfileValueMaxBytes;
 }
@@ -220,18 +213,15 @@ bool storable(const QString& value, Encoding enc) {
 bool appendLine(Profile& p, qsizetype at, const QString& text) {
     Line line;
     line.text = text;
-    if (!encodeExactly(text, p.encoding, &line.raw))
-        return false;
+    if (!encodeExactly(text, p.encoding, &line.raw)) return false;
     line.eol = eolStyle(p);
-    if (at > 0 && p.lines[at - 1].eol.isEmpty())
-        p.lines[at - 1].eol = line.eol;
+    if (at > 0 && p.lines[at - 1].eol.isEmpty()) p.lines[at - 1].eol = line.eol;
     p.lines.insert(at, line);
     return true;
 }
 
 bool apply(Profile& p, const ProfileEntry& e) {
-    if (!storable(e.value, p.encoding))
-        return false;
+    if (!storable(e.value, p.encoding)) return false;
     const QString stored = quoteIfNeeded(e.value);
     const qsizetype header = findSection(p, e.section);
     if (header < 0) {
@@ -242,18 +232,14 @@ bool apply(Profile& p, const ProfileEntry& e) {
     qsizetype lastKey = header;
     for (qsizetype i = header + 1; i < p.lines.size(); ++i) {
         const Parsed parsed = classify(p.lines[i].text);
-        if (parsed.kind == Parsed::Section)
-            break;
-        if (parsed.kind != Parsed::Key)
-            continue;
+        if (parsed.kind == Parsed::Section) break;
+        if (parsed.kind != Parsed::Key) continue;
         lastKey = i;
-        if (!sameName(parsed.name, e.key))
-            continue;
+        if (!sameName(parsed.name, e.key)) continue;
         // Replace only what follows the '=': key spelling and spacing stay.
         Line& line = p.lines[i];
         QByteArray value;
-        if (!encodeExactly(stored, p.encoding, &value))
-            return false;
+        if (!encodeExactly(stored, p.encoding, &value)) return false;
         line.raw = line.raw.left(line.raw.indexOf('=') + 1) + value;
         line.text = decode(line.raw, p.encoding, &line.badBytes);
         return true;
@@ -264,8 +250,7 @@ bool apply(Profile& p, const ProfileEntry& e) {
 // Rewrites a Shift-JIS profile as UTF-8; fails if any line is not clean Shift-JIS.
 bool convertToUtf8(Profile& p) {
     for (Line& l : p.lines) {
-        if (l.badBytes)
-            return false;
+        if (l.badBytes) return false;
         l.raw = l.text.toUtf8();
     }
     p.encoding = Encoding::Utf8;
@@ -285,11 +270,9 @@ bool saveAtomically(const QString& path, const QByteArray& data, bool existed) {
     QSaveFile f(path);
     // Unbuffered: a buffered write that fails only at commit is renamed into
     // place anyway by QSaveFile, truncated.
-    if (!f.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
-        return false;
+    if (!f.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) return false;
     // The file holds a password in clear text: a new one is for its owner only.
-    if (!f.setPermissions(perms))
-        return false;
+    if (!f.setPermissions(perms)) return false;
     // QSaveFile does not sync before the rename; a crash must not leave an empty file.
     if (f.write(data) != data.size() || f.error() != QFileDevice::NoError ||
         ::fsync(f.handle()) != 0) {
@@ -303,16 +286,13 @@ bool saveAtomically(const QString& path, const QByteArray& data, bool existed) {
 
 QString GetPrivateProfileString(const QString& section, const QString& key, const QString& path) {
     QByteArray data;
-    if (!readFile(path, &data))
-        return {};
+    if (!readFile(path, &data)) return {};
     const Profile p = parse(data);
     const qsizetype header = findSection(p, section);
-    if (header < 0)
-        return {};
+    if (header < 0) return {};
     for (qsizetype i = header + 1; i < p.lines.size(); ++i) {
         const Parsed parsed = classify(p.lines[i].text);
-        if (parsed.kind == Parsed::Section)
-            break;
+        if (parsed.kind == Parsed::Section) break;
         if (parsed.kind == Parsed::Key && sameName(parsed.name, key))
             return truncateToBytes(unquote(parsed.value), p.encoding, kProfileValueMaxBytes);
     }
@@ -332,8 +312,7 @@ long WritePrivateProfileStrings(const QList<ProfileEntry>& entries, const QStrin
     const QFileInfo info(path);
     const bool existed = info.exists();
     QByteArray data;
-    if (existed && !readFile(path, &data))
-        return 0;
+    if (existed && !readFile(path, &data)) return 0;
 
     const Profile original = parse(data);
     Profile p = original;
@@ -347,8 +326,7 @@ long WritePrivateProfileStrings(const QList<ProfileEntry>& entries, const QStrin
         for (const ProfileEntry& e : entries)
             ok = ok && apply(p, e);
     }
-    if (!ok)
-        return 0;
+    if (!ok) return 0;
     return saveAtomically(path, serialize(p), existed) ? 1 : 0;
 }
 

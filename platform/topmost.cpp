@@ -28,8 +28,7 @@ public:
 
 private:
     void check() {
-        if (!form_.isVisible())
-            return;
+        if (!form_.isVisible()) return;
         // Unmapped or iconified by another client: back on screen.
         if (form_.windowHandle() && !form_.windowHandle()->isExposed()) {
             if (++unexposedTicks_ < 3) // give a normal map a moment to arrive
@@ -51,14 +50,11 @@ private:
         }
         unexposedTicks_ = 0;
         remaps_ = 0;
-        if (QApplication::activeModalWidget())
-            return;
+        if (QApplication::activeModalWidget()) return;
         QList<unsigned long> ours;
         for (QWidget* w : QApplication::topLevelWidgets())
-            if (w->isVisible() && w->internalWinId())
-                ours << w->internalWinId();
-        if (x11::OnTopOfStack(ours))
-            return;
+            if (w->isVisible() && w->internalWinId()) ours << w->internalWinId();
+        if (x11::OnTopOfStack(ours)) return;
         form_.raise();
         form_.activateWindow();
     }
@@ -70,22 +66,20 @@ private:
 };
 
 TopMostKeeper& keeperOf(QWidget& form) {
-    auto* keeper = form.findChild<TopMostKeeper*>(QStringLiteral("TopMostKeeper"),
-                                                  Qt::FindDirectChildrenOnly);
+    auto* keeper =
+        form.findChild<TopMostKeeper*>(QStringLiteral("TopMostKeeper"), Qt::FindDirectChildrenOnly);
     return keeper ? *keeper : *new TopMostKeeper(form);
 }
 
 } // namespace
 
 bool SetWindowTopMost(QWidget& form, bool on) {
-    if (!form.isWindow())
-        return false;
+    if (!form.isWindow()) return false;
     // Change the flag on the existing QWindow: QWidget::setWindowFlags would
     // recreate the native window and so drop any grab it holds.
     form.winId();
     QWindow* window = form.windowHandle();
-    if (!window)
-        return false;
+    if (!window) return false;
     Qt::WindowFlags flags = form.windowFlags();
     flags.setFlag(Qt::WindowStaysOnTopHint, on);
     form.overrideWindowFlags(flags); // keeps QWidget's view in step, no recreation
@@ -96,8 +90,7 @@ bool SetWindowTopMost(QWidget& form, bool on) {
     keeperOf(form).setOn(on && x11::Available());
     // The form's screen covers go with it.
     for (QWidget* child : form.findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
-        if (!IsCoverWindow(child) || !child->windowHandle())
-            continue;
+        if (!IsCoverWindow(child) || !child->windowHandle()) continue;
         child->windowHandle()->setFlag(Qt::WindowStaysOnTopHint, on);
         child->overrideWindowFlags(child->windowHandle()->flags());
         child->show();
@@ -108,21 +101,18 @@ bool SetWindowTopMost(QWidget& form, bool on) {
 
 bool WaitUntilOnScreen(QWidget& form, int maxMs) {
     QWindow* window = form.windowHandle();
-    if (!window || !form.isVisible())
-        return false;
+    if (!window || !form.isVisible()) return false;
     if (!window->isExposed()) {
         QEventLoop loop;
         QTimer::singleShot(maxMs, &loop, &QEventLoop::quit);
         QTimer poll; // exposure arrives as an event; look after each batch
         QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
-            if (window->isExposed())
-                loop.quit();
+            if (window->isExposed()) loop.quit();
         });
         poll.start(1);
         loop.exec(QEventLoop::ExcludeUserInputEvents);
     }
-    if (!window->isExposed())
-        return false;
+    if (!window->isExposed()) return false;
     form.repaint();
     return true;
 }

@@ -10,8 +10,12 @@ namespace platform {
 
 constexpr double kTwipsPerPixel = 15.0;
 
-inline int TwipsToPixels(double twips) { return qRound(twips / kTwipsPerPixel); }
-inline double PixelsToTwips(int pixels) { return pixels * kTwipsPerPixel; }
+inline int TwipsToPixels(double twips) {
+    return qRound(twips / kTwipsPerPixel);
+}
+inline double PixelsToTwips(int pixels) {
+    return pixels * kTwipsPerPixel;
+}
 
 inline void SetTwipsGeometry(QWidget* w, double left, double top, double width, double height) {
     w->setGeometry(TwipsToPixels(left), TwipsToPixels(top), TwipsToPixels(width),

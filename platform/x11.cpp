@@ -22,12 +22,13 @@ xcb_window_t rootWindow(xcb_connection_t* c) {
 
 } // namespace
 
-bool Available() { return connection() != nullptr; }
+bool Available() {
+    return connection() != nullptr;
+}
 
 bool GrabKeyboard() {
     xcb_connection_t* c = connection();
-    if (!c)
-        return false;
+    if (!c) return false;
     const auto cookie = xcb_grab_keyboard(c, /*owner_events=*/1, rootWindow(c), XCB_CURRENT_TIME,
                                           XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC);
     xcb_grab_keyboard_reply_t* reply = xcb_grab_keyboard_reply(c, cookie, nullptr);
@@ -38,8 +39,7 @@ bool GrabKeyboard() {
 
 bool GrabPointer() {
     xcb_connection_t* c = connection();
-    if (!c)
-        return false;
+    if (!c) return false;
     const uint16_t mask =
         XCB_EVENT_MASK_BUTTON_PRESS | XCB_EVENT_MASK_BUTTON_RELEASE | XCB_EVENT_MASK_POINTER_MOTION;
     const auto cookie =
@@ -53,8 +53,7 @@ bool GrabPointer() {
 
 void UngrabKeyboardAndPointer() {
     xcb_connection_t* c = connection();
-    if (!c)
-        return;
+    if (!c) return;
     xcb_ungrab_keyboard(c, XCB_CURRENT_TIME);
     xcb_ungrab_pointer(c, XCB_CURRENT_TIME);
     xcb_flush(c);
@@ -62,8 +61,7 @@ void UngrabKeyboardAndPointer() {
 
 void MapWindow(unsigned long window) {
     xcb_connection_t* c = connection();
-    if (!c)
-        return;
+    if (!c) return;
     xcb_map_window(c, xcb_window_t(window));
     xcb_flush(c);
 }
@@ -74,12 +72,10 @@ namespace {
 xcb_window_t topLevelAncestor(xcb_connection_t* c, xcb_window_t window, xcb_window_t root) {
     for (int depth = 0; depth < 16 && window != XCB_NONE; ++depth) {
         xcb_query_tree_reply_t* tree = xcb_query_tree_reply(c, xcb_query_tree(c, window), nullptr);
-        if (!tree)
-            return XCB_NONE;
+        if (!tree) return XCB_NONE;
         const xcb_window_t parent = tree->parent;
         std::free(tree);
-        if (parent == root)
-            return window;
+        if (parent == root) return window;
         window = parent;
     }
     return XCB_NONE;
@@ -96,20 +92,17 @@ bool isViewable(xcb_connection_t* c, xcb_window_t window) {
 
 bool OnTopOfStack(const QList<unsigned long>& ours) {
     xcb_connection_t* c = connection();
-    if (!c)
-        return true;
+    if (!c) return true;
     const xcb_window_t root = rootWindow(c);
     QList<xcb_window_t> ourTops;
     for (unsigned long w : ours)
         ourTops << topLevelAncestor(c, xcb_window_t(w), root);
     xcb_query_tree_reply_t* tree = xcb_query_tree_reply(c, xcb_query_tree(c, root), nullptr);
-    if (!tree)
-        return true;
+    if (!tree) return true;
     const xcb_window_t* children = xcb_query_tree_children(tree); // bottom to top
     bool onTop = true;
     for (int i = xcb_query_tree_children_length(tree) - 1; i >= 0; --i) {
-        if (!isViewable(c, children[i]))
-            continue;
+        if (!isViewable(c, children[i])) continue;
         onTop = ourTops.contains(children[i]);
         break;
     }

@@ -5,8 +5,7 @@
 namespace Module7 {
 
 long SetTopMost(QWidget& form, short mode) {
-    if (mode != 0 && mode != 1)
-        return 0;
+    if (mode != 0 && mode != 1) return 0;
     return platform::SetWindowTopMost(form, mode == 1) ? 1 : 0;
 }
 

@@ -5,13 +5,14 @@
 
 namespace ini {
 namespace {
-QString iniPath() { return IniDir() + QStringLiteral("ぽむ.ini"); }
+QString iniPath() {
+    return IniDir() + QStringLiteral("ぽむ.ini");
+}
 } // namespace
 
 QString IniDir() {
     QString dir = platform::AppPath();
-    if (!dir.endsWith(u'/'))
-        dir += u'/';
+    if (!dir.endsWith(u'/')) dir += u'/';
     return dir;
 }
 
@@ -25,8 +26,8 @@ long WriteIni(const QString& section, const QString& key, const QString& value) 
 
 long WriteIniPair(const QString& section1, const QString& key1, const QString& value1,
                   const QString& section2, const QString& key2, const QString& value2) {
-    return platform::WritePrivateProfileStrings({{section1, key1, value1}, {section2, key2, value2}},
-                                                iniPath());
+    return platform::WritePrivateProfileStrings(
+        {{section1, key1, value1}, {section2, key2, value2}}, iniPath());
 }
 
 } // namespace ini

@@ -11,6 +11,7 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QMessageBox>
+#include <QScreen>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QWindow>
@@ -39,8 +40,7 @@ public:
 private:
     void answer() {
         QWidget* modal = QApplication::activeModalWidget();
-        if (!modal || !modal->isVisible())
-            return;
+        if (!modal || !modal->isVisible()) return;
         if (auto* box = qobject_cast<QMessageBox*>(modal)) {
             boxes.append({box->windowTitle(), box->text(), box->parentWidget()});
             box->button(QMessageBox::Ok)->click();
@@ -58,16 +58,18 @@ private:
     bool busy_ = false;
 };
 
+inline QSize screenSize() {
+    return QGuiApplication::primaryScreen()->geometry().size();
+}
+
 inline bool isTopMost(QWidget& w) {
     return w.windowHandle() && w.windowHandle()->flags().testFlag(Qt::WindowStaysOnTopHint);
 }
 
 // Unloads whatever forms a test left and lets Qt delete them.
 inline void unloadAllForms() {
-    if (frmLoginForm* dialog = frmLoginIfLoaded())
-        dialog->Unload();
-    if (LockWindowForm* lock = LockWindowIfLoaded())
-        lock->Unload();
+    if (frmLoginForm* dialog = frmLoginIfLoaded()) dialog->Unload();
+    if (LockWindowForm* lock = LockWindowIfLoaded()) lock->Unload();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
 }
 

@@ -18,9 +18,12 @@ private slots:
     void iniDir_data() {
         QTest::addColumn<QString>("appPath");
         QTest::addColumn<QString>("expected");
-        QTest::newRow("plain") << "/opt/pom" << "/opt/pom/";
-        QTest::newRow("trailing separator") << "/opt/pom/" << "/opt/pom/";
-        QTest::newRow("root") << "/" << "/";
+        QTest::newRow("plain") << "/opt/pom"
+                               << "/opt/pom/";
+        QTest::newRow("trailing separator") << "/opt/pom/"
+                                            << "/opt/pom/";
+        QTest::newRow("root") << "/"
+                              << "/";
     }
     void iniDir() {
         QFETCH(QString, appPath);

@@ -8,16 +8,14 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QScreen>
-#include <QStyle>
 #include <QSignalSpy>
+#include <QStyle>
 #include <QTest>
 
 namespace {
 const QString kMaster = "mogumogu-pakupaku!?";
 const QString kRefusal = "ﾊﾟｽﾜｰﾄﾞがちがうぽむ･･･(´ε｀)";
 const QString kReminder = "わすれないでね （T_T) ";
-
-QSize screenSize() { return QGuiApplication::primaryScreen()->geometry().size(); }
 
 void doubleClickLockWindow() {
     QTest::mouseDClick(&LockWindow(), Qt::LeftButton, {}, QPoint(2, screenSize().height() - 2));
@@ -113,7 +111,8 @@ private slots:
         } else {
             QCOMPARE(pic.part().size(), big);
         }
-        const QColor shown = lock.grab().toImage().pixelColor(screen.width() / 2, screen.height() / 2);
+        const QColor shown =
+            lock.grab().toImage().pixelColor(screen.width() / 2, screen.height() / 2);
         QVERIFY2(shown.red() > 200 && shown.green() < 60 && shown.blue() < 60,
                  qPrintable(shown.name()));
         const QColor corner = lock.grab().toImage().pixelColor(0, 0);
@@ -169,17 +168,24 @@ private slots:
         QTest::addColumn<bool>("accepted");
         QTest::addColumn<QString>("message");
         QTest::addColumn<QString>("title");
-        QTest::newRow("no file, empty entry") << "<none>" << "" << true << "" << "";
-        QTest::newRow("stored password") << "ぽむぽむ" << "ぽむぽむ" << true << "" << "";
+        QTest::newRow("no file, empty entry") << "<none>"
+                                              << "" << true << ""
+                                              << "";
+        QTest::newRow("stored password") << "ぽむぽむ"
+                                         << "ぽむぽむ" << true << ""
+                                         << "";
         QTest::newRow("master, other stored") << "pw" << kMaster << true << kReminder << "ぽむ";
         QTest::newRow("master, no file") << "<none>" << kMaster << true << kReminder << "ぽむ";
         QTest::newRow("master equals stored, master first")
             << kMaster << kMaster << true << kReminder << "ぽむ";
-        QTest::newRow("wrong") << "pw" << "px" << false << kRefusal << "ちがうぽむ";
-        QTest::newRow("case matters") << "Secret" << "secret" << false << kRefusal << "ちがうぽむ";
-        QTest::newRow("empty entry, stored one") << "pw" << "" << false << kRefusal << "ちがうぽむ";
-        QTest::newRow("master with a blank") << "pw" << kMaster + " " << false << kRefusal
-                                             << "ちがうぽむ";
+        QTest::newRow("wrong") << "pw"
+                               << "px" << false << kRefusal << "ちがうぽむ";
+        QTest::newRow("case matters") << "Secret"
+                                      << "secret" << false << kRefusal << "ちがうぽむ";
+        QTest::newRow("empty entry, stored one") << "pw"
+                                                 << "" << false << kRefusal << "ちがうぽむ";
+        QTest::newRow("master with a blank")
+            << "pw" << kMaster + " " << false << kRefusal << "ちがうぽむ";
     }
     void passwordCheck() {
         QFETCH(QString, stored);
@@ -187,8 +193,7 @@ private slots:
         QFETCH(bool, accepted);
         QFETCH(QString, message);
         QFETCH(QString, title);
-        if (stored != "<none>")
-            dir.store(stored, "");
+        if (stored != "<none>") dir.store(stored, "");
         ModalAnswerer answerer;
         doubleClickLockWindow();
         enterPassword(entered);

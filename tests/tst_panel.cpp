@@ -11,14 +11,15 @@
 #include <QSignalSpy>
 #include <QTest>
 
-#include <csignal>
-#include <sys/resource.h>
+#include "diskfull.h"
 
 namespace {
 const QString kSaved = "セットして保存したぽむ！";
 const QString kSaveFailed = "保存できなかったぽむ･･･(´ε｀)";
 
-QSize screenSize() { return QGuiApplication::primaryScreen()->geometry().size(); }
+QSize screenSize() {
+    return QGuiApplication::primaryScreen()->geometry().size();
+}
 
 QPoint centredAt(QSize picture) {
     const QSize s = screenSize();
@@ -116,15 +117,10 @@ private slots:
         LockWindowForm& lock = unlocked();
         lock.Text1->setText("new");
         lock.Text2->setText("/new.jpg");
-        struct rlimit old;
-        getrlimit(RLIMIT_FSIZE, &old);
-        struct rlimit tiny = old;
-        tiny.rlim_cur = 4;
-        auto previous = std::signal(SIGXFSZ, SIG_IGN);
-        setrlimit(RLIMIT_FSIZE, &tiny);
-        lock.Command2->click();
-        setrlimit(RLIMIT_FSIZE, &old);
-        std::signal(SIGXFSZ, previous);
+        {
+            DiskFull full;
+            lock.Command2->click();
+        }
         QCOMPARE(answerer.boxes.size(), 1);
         QCOMPARE(answerer.boxes[0].text, kSaveFailed);
         QCOMPARE(fileBytes(dir.path("ぽむ.ini")), before);
@@ -184,8 +180,7 @@ private slots:
         QWidget* owner = nullptr;
         answerer.other = [&](QWidget* modal) {
             auto* dialog = qobject_cast<QFileDialog*>(modal);
-            if (!dialog)
-                return;
+            if (!dialog) return;
             title = dialog->windowTitle();
             filters = dialog->nameFilters();
             owner = dialog->parentWidget();
@@ -238,11 +233,16 @@ private slots:
     void showFileName_data() {
         QTest::addColumn<QString>("path");
         QTest::addColumn<QString>("shown");
-        QTest::newRow("full path") << "/home/pom/写真/ねこ.jpg" << "ねこ.jpg";
-        QTest::newRow("ends in a separator") << "/home/pom/" << "";
-        QTest::newRow("root file") << "/a.bmp" << "a.bmp";
-        QTest::newRow("empty") << "" << "error!";
-        QTest::newRow("no separator keeps the old text") << "ねこ.jpg" << "before.jpg";
+        QTest::newRow("full path") << "/home/pom/写真/ねこ.jpg"
+                                   << "ねこ.jpg";
+        QTest::newRow("ends in a separator") << "/home/pom/"
+                                             << "";
+        QTest::newRow("root file") << "/a.bmp"
+                                   << "a.bmp";
+        QTest::newRow("empty") << ""
+                               << "error!";
+        QTest::newRow("no separator keeps the old text") << "ねこ.jpg"
+                                                         << "before.jpg";
     }
     void showFileName() {
         QFETCH(QString, path);

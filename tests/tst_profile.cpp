@@ -6,14 +6,15 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-#include <csignal>
-#include <sys/resource.h>
+#include "diskfull.h"
 
 using platform::GetPrivateProfileString;
 using platform::WritePrivateProfileString;
 
 namespace {
-QByteArray sjis(const QString& s) { return QStringEncoder("windows-31j")(s); }
+QByteArray sjis(const QString& s) {
+    return QStringEncoder("windows-31j")(s);
+}
 
 QByteArray readAll(const QString& path) {
     QFile f(path);
@@ -57,8 +58,8 @@ private slots:
             << QByteArray("[Pass]\nWord\nWord=x\n") << p << w << "x";
         QTest::newRow("key in another section") << QByteArray("[Pic]\nWord=x\n") << p << w << "";
         QTest::newRow("key before any section") << QByteArray("Word=x\n[Pass]\n") << p << w << "";
-        QTest::newRow("double quotes") << QByteArray("[Pass]\nWord=\"  a b \"\n") << p << w
-                                       << "  a b ";
+        QTest::newRow("double quotes")
+            << QByteArray("[Pass]\nWord=\"  a b \"\n") << p << w << "  a b ";
         QTest::newRow("single quotes") << QByteArray("[Pass]\nWord='x'\n") << p << w << "x";
         QTest::newRow("unmatched quotes") << QByteArray("[Pass]\nWord=\"x'\n") << p << w << "\"x'";
         QTest::newRow("lone quote") << QByteArray("[Pass]\nWord=\"\n") << p << w << "\"";
@@ -66,10 +67,10 @@ private slots:
         QTest::newRow("= in value") << QByteArray("[Pass]\nWord=a=b\n") << p << w << "a=b";
         QTest::newRow("missing section") << QByteArray("[Pic]\nBack=x\n") << p << w << "";
         QTest::newRow("empty file") << QByteArray() << p << w << "";
-        QTest::newRow("utf-8 bom") << QByteArray("\xEF\xBB\xBF[Pass]\nWord=ぽむ\n") << p << w
-                                   << "ぽむ";
-        QTest::newRow("shift-jis") << QByteArray("[Pass]\r\nWord=") + sjis("ぽむ①") + "\r\n" << p
-                                   << w << "ぽむ①";
+        QTest::newRow("utf-8 bom")
+            << QByteArray("\xEF\xBB\xBF[Pass]\nWord=ぽむ\n") << p << w << "ぽむ";
+        QTest::newRow("shift-jis") << QByteArray("[Pass]\r\nWord=") + sjis("ぽむ①") + "\r\n"
+                                   << p << w << "ぽむ①";
         QTest::newRow("shift-jis trail byte 0x5C")
             << QByteArray("[Pic]\r\nBack=C:\\") + sjis("表示.bmp") << "Pic"
             << "Back"
@@ -88,8 +89,8 @@ private slots:
         QTest::newRow("quotes stripped before the cut")
             << QByteArray("[Pass]\nWord=\"") + QByteArray(254, 'b') + "\"" << p << w
             << QString(254, 'b');
-        QTest::newRow("nul byte in file") << QByteArray("[Pass]\nWord=a\0b\n", 15) << p << w
-                                          << QString("a") + QChar(0) + "b";
+        QTest::newRow("nul byte in file")
+            << QByteArray("[Pass]\nWord=a\0b\n", 15) << p << w << QString("a") + QChar(0) + "b";
     }
     void read() {
         QFETCH(QByteArray, file);
@@ -153,35 +154,33 @@ private slots:
             << QByteArray("[Pic]\r\nBack=x") << "Pass"
             << "Word"
             << "w" << QByteArray("[Pic]\r\nBack=x\r\n[Pass]\r\nWord=w\r\n");
-        QTest::newRow("line without = kept")
-            << QByteArray("[Pass]\nnoise\nWord=1\n") << "Pass"
-            << "Word"
-            << "2" << QByteArray("[Pass]\nnoise\nWord=2\n");
+        QTest::newRow("line without = kept") << QByteArray("[Pass]\nnoise\nWord=1\n") << "Pass"
+                                             << "Word"
+                                             << "2" << QByteArray("[Pass]\nnoise\nWord=2\n");
         QTest::newRow("later duplicates untouched")
             << QByteArray("[Pass]\nWord=a\nWord=b\n[Pass]\nWord=c\n") << "Pass"
             << "Word"
             << "z" << QByteArray("[Pass]\nWord=z\nWord=b\n[Pass]\nWord=c\n");
         QTest::newRow("empty value") << QByteArray("[Pass]\nWord=a\n") << "Pass"
                                      << "Word" << QString() << QByteArray("[Pass]\nWord=\n");
-        QTest::newRow("blanks at ends quoted")
-            << QByteArray("<missing>") << "Pass"
-            << "Word"
-            << " a\t" << QByteArray("[Pass]\nWord=\" a\t\"\n");
-        QTest::newRow("quoted value quoted again")
-            << QByteArray("<missing>") << "Pass"
-            << "Word"
-            << "'x'" << QByteArray("[Pass]\nWord=\"'x'\"\n");
+        QTest::newRow("blanks at ends quoted") << QByteArray("<missing>") << "Pass"
+                                               << "Word"
+                                               << " a\t" << QByteArray("[Pass]\nWord=\" a\t\"\n");
+        QTest::newRow("quoted value quoted again") << QByteArray("<missing>") << "Pass"
+                                                   << "Word"
+                                                   << "'x'" << QByteArray("[Pass]\nWord=\"'x'\"\n");
         QTest::newRow("bom kept") << QByteArray("\xEF\xBB\xBF[Pass]\nWord=a\n") << "Pass"
                                   << "Word"
                                   << "ぽ" << QByteArray("\xEF\xBB\xBF[Pass]\nWord=ぽ\n");
-        QTest::newRow("shift-jis kept")
-            << QByteArray("[Pass]\r\nWord=") + sjis("ぽ") + "\r\n" << "Pic"
-            << "Back"
-            << "/home/む.jpg"
-            << QByteArray("[Pass]\r\nWord=") + sjis("ぽ") + "\r\n[Pic]\r\nBack=" +
-                   sjis("/home/む.jpg") + "\r\n";
+        QTest::newRow("shift-jis kept") << QByteArray("[Pass]\r\nWord=") + sjis("ぽ") + "\r\n"
+                                        << "Pic"
+                                        << "Back"
+                                        << "/home/む.jpg"
+                                        << QByteArray("[Pass]\r\nWord=") + sjis("ぽ") +
+                                               "\r\n[Pic]\r\nBack=" + sjis("/home/む.jpg") + "\r\n";
         QTest::newRow("shift-jis to utf-8 when a character does not fit")
-            << QByteArray("[Pass]\r\nWord=") + sjis("ぽ") + "\r\n" << "Pic"
+            << QByteArray("[Pass]\r\nWord=") + sjis("ぽ") + "\r\n"
+            << "Pic"
             << "Back"
             << "😀" << QString("[Pass]\r\nWord=ぽ\r\n[Pic]\r\nBack=😀\r\n").toUtf8();
     }
@@ -191,8 +190,7 @@ private slots:
         QFETCH(QString, key);
         QFETCH(QString, value);
         QFETCH(QByteArray, after);
-        if (before != "<missing>")
-            writeAll(path(), before);
+        if (before != "<missing>") writeAll(path(), before);
         QVERIFY(WritePrivateProfileString(section, key, value, path()) != 0);
         QCOMPARE(readAll(path()), after);
         QCOMPARE(GetPrivateProfileString(section, key, path()), value);
@@ -247,15 +245,11 @@ private slots:
     void diskFullKeepsOldFile() {
         const QByteArray before("[Pass]\nWord=old\n[Pic]\nBack=/a.jpg\n");
         writeAll(path(), before);
-        struct rlimit old;
-        getrlimit(RLIMIT_FSIZE, &old);
-        struct rlimit tiny = old;
-        tiny.rlim_cur = 8;
-        auto previous = std::signal(SIGXFSZ, SIG_IGN);
-        setrlimit(RLIMIT_FSIZE, &tiny);
-        const long result = WritePrivateProfileString("Pass", "Word", "new", path());
-        setrlimit(RLIMIT_FSIZE, &old);
-        std::signal(SIGXFSZ, previous);
+        long result;
+        {
+            DiskFull full;
+            result = WritePrivateProfileString("Pass", "Word", "new", path());
+        }
         QCOMPARE(result, 0L);
         QCOMPARE(readAll(path()), before);
     }
@@ -263,7 +257,8 @@ private slots:
     void permissions() {
         QVERIFY(WritePrivateProfileString("Pass", "Word", "x", path()) != 0);
         // Only the user bits (0x0FFF masks out Qt's "owner" aliases).
-        QCOMPARE(QFile::permissions(path()) & 0x0FFF, QFileDevice::ReadUser | QFileDevice::WriteUser);
+        QCOMPARE(QFile::permissions(path()) & 0x0FFF,
+                 QFileDevice::ReadUser | QFileDevice::WriteUser);
         const auto shared = QFileDevice::ReadOwner | QFileDevice::WriteOwner |
                             QFileDevice::ReadUser | QFileDevice::WriteUser |
                             QFileDevice::ReadGroup | QFileDevice::ReadOther;
@@ -276,11 +271,11 @@ private slots:
     // written reads back exactly, and a refused write changes nothing.
     void randomized() {
         QRandomGenerator rng(20010426);
-        const QList<QByteArray> tokens = {"[",  "]",   "=",      "\n",   "\r",   "\r\n", " ",
-                                          "\t", "\"",  "'",      ";",    "Pass", "Word", "Pic",
-                                          "Back", "\0", "\x82", "\xFF", "\xEF\xBB\xBF", "ぽ"};
-        const QStringList pieces = {"a", " ", "\t", "\"", "'", "=", ";", "[", "]", "ぽ", "😀",
-                                    "\\", "/", "①", "ｶ"};
+        const QList<QByteArray> tokens = {
+            "[", "]",    "=",    "\n",  "\r",   "\r\n", " ",    "\t",   "\"",           "'",
+            ";", "Pass", "Word", "Pic", "Back", "\0",   "\x82", "\xFF", "\xEF\xBB\xBF", "ぽ"};
+        const QStringList pieces = {"a", " ",  "\t", "\"", "'", "=", ";", "[",
+                                    "]", "ぽ", "😀",  "\\", "/", "①", "ｶ"};
         for (int round = 0; round < 1500; ++round) {
             QByteArray file;
             const int n = rng.bounded(40);

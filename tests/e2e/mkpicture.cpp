@@ -5,8 +5,7 @@
 #include <QPainter>
 
 int main(int argc, char** argv) {
-    if (argc != 4)
-        return 2;
+    if (argc != 4) return 2;
     QImage img(atoi(argv[2]), atoi(argv[3]), QImage::Format_RGB32);
     img.fill(Qt::white);
     QPainter p(&img);

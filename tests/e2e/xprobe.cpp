@@ -14,8 +14,8 @@
 //   xprobe hold-keyboard MS               holds the keyboard for MS ms, lets go, then
 //                                         prints how many ms passed until someone else
 //                                         held it (5 s at most, then "never")
-#include <X11/Xlib.h>
 #include <X11/Xatom.h>
+#include <X11/Xlib.h>
 #include <X11/Xutil.h>
 
 #include <cstdio>
@@ -66,8 +66,7 @@ unsigned long rgbAt(XImage* img, int x, int y) {
 
 int pixel(Display* d, int x, int y) {
     XImage* img = XGetImage(d, DefaultRootWindow(d), x, y, 1, 1, AllPlanes, ZPixmap);
-    if (!img)
-        return 1;
+    if (!img) return 1;
     std::printf("%06lx\n", rgbAt(img, 0, 0));
     XDestroyImage(img);
     return 0;
@@ -75,8 +74,7 @@ int pixel(Display* d, int x, int y) {
 
 int find(Display* d, int x, int y, int w, int h, unsigned long rgb) {
     XImage* img = XGetImage(d, DefaultRootWindow(d), x, y, w, h, AllPlanes, ZPixmap);
-    if (!img)
-        return 2;
+    if (!img) return 2;
     bool found = false;
     for (int j = 0; j < h && !found; ++j)
         for (int i = 0; i < w && !found; ++i)
@@ -89,8 +87,7 @@ int shot(Display* d, const char* file) {
     const int w = DisplayWidth(d, DefaultScreen(d)), h = DisplayHeight(d, DefaultScreen(d));
     XImage* img = XGetImage(d, DefaultRootWindow(d), 0, 0, w, h, AllPlanes, ZPixmap);
     FILE* f = std::fopen(file, "wb");
-    if (!img || !f)
-        return 1;
+    if (!img || !f) return 1;
     std::fprintf(f, "P6\n%d %d\n255\n", w, h);
     for (int y = 0; y < h; ++y)
         for (int x = 0; x < w; ++x) {
@@ -126,8 +123,7 @@ int holdKeyboard(Display* d, int ms) {
     XSync(d, False);
     const double released = nowMs();
     while (nowMs() - released < 5000) {
-        const int status =
-            XGrabKeyboard(d, root, False, GrabModeAsync, GrabModeAsync, CurrentTime);
+        const int status = XGrabKeyboard(d, root, False, GrabModeAsync, GrabModeAsync, CurrentTime);
         if (status == AlreadyGrabbed) {
             std::printf("%.0f\n", nowMs() - released);
             return 0;
@@ -161,12 +157,10 @@ int raiser(Display* d, bool stealFocus, bool above) {
         while (XPending(d)) {
             XEvent e;
             XNextEvent(d, &e);
-            if (e.type == KeyPress)
-                std::printf("key\n");
+            if (e.type == KeyPress) std::printf("key\n");
         }
         XRaiseWindow(d, w);
-        if (stealFocus)
-            XSetInputFocus(d, w, RevertToParent, CurrentTime);
+        if (stealFocus) XSetInputFocus(d, w, RevertToParent, CurrentTime);
         XFlush(d);
         pollfd p{ConnectionNumber(d), POLLIN, 0};
         poll(&p, 1, 10);
@@ -198,7 +192,9 @@ int wmReady(Display* d) {
     return 1;
 }
 
-int ignoreErrors(Display*, XErrorEvent*) { return 0; }
+int ignoreErrors(Display*, XErrorEvent*) {
+    return 0;
+}
 
 } // namespace
 
@@ -210,21 +206,15 @@ int main(int argc, char** argv) {
     }
     XSetErrorHandler(ignoreErrors); // XSetInputFocus on an unviewable window is fine to fail
     const std::string cmd = argv[1];
-    if (cmd == "grab-keyboard")
-        return grab(d, true);
-    if (cmd == "grab-pointer")
-        return grab(d, false);
-    if (cmd == "pixel" && argc == 4)
-        return pixel(d, std::atoi(argv[2]), std::atoi(argv[3]));
+    if (cmd == "grab-keyboard") return grab(d, true);
+    if (cmd == "grab-pointer") return grab(d, false);
+    if (cmd == "pixel" && argc == 4) return pixel(d, std::atoi(argv[2]), std::atoi(argv[3]));
     if (cmd == "find" && argc == 7)
         return find(d, std::atoi(argv[2]), std::atoi(argv[3]), std::atoi(argv[4]),
                     std::atoi(argv[5]), std::strtoul(argv[6], nullptr, 16));
-    if (cmd == "wm-ready")
-        return wmReady(d);
-    if (cmd == "shot" && argc == 3)
-        return shot(d, argv[2]);
-    if (cmd == "raiser")
-    {
+    if (cmd == "wm-ready") return wmReady(d);
+    if (cmd == "shot" && argc == 3) return shot(d, argv[2]);
+    if (cmd == "raiser") {
         bool focus = false, above = false;
         for (int i = 2; i < argc; ++i) {
             focus = focus || std::string(argv[i]) == "focus";
@@ -232,8 +222,7 @@ int main(int argc, char** argv) {
         }
         return raiser(d, focus, above);
     }
-    if (cmd == "hold-keyboard" && argc == 3)
-        return holdKeyboard(d, std::atoi(argv[2]));
+    if (cmd == "hold-keyboard" && argc == 3) return holdKeyboard(d, std::atoi(argv[2]));
     std::fprintf(stderr, "xprobe: unknown command %s\n", cmd.c_str());
     return 2;
 }
