@@ -17,10 +17,6 @@ namespace {
 const QString kSaved = "セットして保存したぽむ！";
 const QString kSaveFailed = "保存できなかったぽむ･･･(´ε｀)";
 
-QSize screenSize() {
-    return QGuiApplication::primaryScreen()->geometry().size();
-}
-
 QPoint centredAt(QSize picture) {
     const QSize s = screenSize();
     return {qRound((s.width() - picture.width()) / 2.0),
