@@ -27,7 +27,10 @@ void KeyGuard::setEnabled(bool on) {
     enabled_ = on;
     if (!x11::Available()) return;
     if (on) {
-        offScreenTicks_ = 0;
+        if (!timer_.isActive()) {
+            offScreenTicks_ = 0;
+            shownOnce_ = false;
+        }
         regrab();
         timer_.start();
     } else {
@@ -43,9 +46,12 @@ void KeyGuard::setEnabled(bool on) {
 void KeyGuard::regrab() {
     const QWindow* window = cover_ ? cover_->windowHandle() : nullptr;
     const bool onScreen = cover_ && cover_->isVisible() && window && window->isExposed();
+    shownOnce_ = shownOnce_ || onScreen;
     offScreenTicks_ = onScreen ? 0 : offScreenTicks_ + 1;
     bool both = false;
-    if (offScreenTicks_ * kRegrabIntervalMs <= kShowGraceMs) {
+    // Only a window that never showed lets go; one that another client keeps
+    // unmapping does not win the keyboard that way.
+    if (shownOnce_ || offScreenTicks_ * kRegrabIntervalMs <= kShowGraceMs) {
         const bool keyboard = x11::GrabKeyboard();
         const bool pointer = x11::GrabPointer();
         both = keyboard && pointer;

@@ -20,7 +20,8 @@ public:
     // The window that covers the screen. The grabs are taken at once, before
     // it is on screen; but if it is not on screen within a second, they are
     // let go until it is: a window manager that is still starting can wait
-    // for the keyboard itself and so never map the window.
+    // for the keyboard itself and so never map the window. Once the window
+    // has shown, the grabs are kept whatever happens to it.
     void setCoverWindow(QWidget* window) { cover_ = window; }
 
     void setEnabled(bool on);
@@ -44,6 +45,7 @@ private:
     QTimer timer_;
     QPointer<QWidget> cover_;
     int offScreenTicks_ = 0;
+    bool shownOnce_ = false;
     bool enabled_ = false;
     bool holds_ = false;
 };

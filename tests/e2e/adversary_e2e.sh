@@ -89,6 +89,15 @@ for attack in "wmctrl -i -c $LOCK" "xdotool windowminimize $LOCK" "xdotool windo
     expect "after '$attack': and it stays" stays_locked 1
 done
 
+# Unmapped over and over: the screen may flicker, the keyboard stays held.
+LOCK=$(lock_window)
+( for i in $(seq 150); do xdotool windowunmap "$LOCK" 2>/dev/null; LOCK=$(xdotool search --name '^Form1$' | tail -n1); done ) &
+UNMAPPER=$!
+expect "unmapped again and again: keyboard and pointer stay held" \
+    holds_for 2 sh -c "! '$XPROBE' grab-keyboard && ! '$XPROBE' grab-pointer"
+wait "$UNMAPPER"
+expect "unmapped again and again: lock back in force after" wait_until 3 locked
+
 # --- windows that want to be on top
 another_raiser() { xdotool search --name xprobe-raiser | grep -qv "^$RAISER\$"; }
 "$XPROBE" raiser above >/dev/null &
