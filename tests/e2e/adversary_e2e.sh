@@ -142,6 +142,16 @@ for pic in truncated.jpg one.gif one.bmp text.jpg huge.jpg folder.jpg /dev/zero;
     stop_lock
 done
 
+# A picture that takes a second to decode (PNG is decoded whole): the desktop
+# must not show through the mapped lock window meanwhile.
+"$MKPICTURE" "$WORK/slow.png" 8000 6000
+printf '[Pass]\nWord=pw\n[Pic]\nBack=%s\n' "$WORK/slow.png" >"$INI"
+start_lock
+wait_until 10 lock_window
+expect "slow picture: black, not the desktop, while it decodes" holds_for 0.5 pixel_is_not 0 0 404040
+expect "slow picture: locked" wait_until 10 in_force
+stop_lock
+
 # --- settings files that are odd, broken or huge
 head -c 4096 /dev/urandom >"$WORK/random.ini"
 printf 'Word=pw\nBack=/nowhere.jpg\n' >"$WORK/nosections.ini"
