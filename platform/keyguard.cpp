@@ -36,10 +36,6 @@ void KeyGuard::setEnabled(bool on) {
     } else {
         timer_.stop();
         x11::UngrabKeyboardAndPointer();
-        if (holds_) {
-            holds_ = false;
-            emit holdsChanged(false);
-        }
     }
 }
 
@@ -48,19 +44,14 @@ void KeyGuard::regrab() {
     const bool onScreen = cover_ && cover_->isVisible() && window && window->isExposed();
     shownOnce_ = shownOnce_ || onScreen;
     offScreenTicks_ = onScreen ? 0 : offScreenTicks_ + 1;
-    bool both = false;
     // Only a window that never showed lets go; one that another client keeps
-    // unmapping does not win the keyboard that way.
+    // unmapping does not win the keyboard that way. A grab that fails (another
+    // client holds it) is simply tried again on the next tick.
     if (shownOnce_ || offScreenTicks_ * kRegrabIntervalMs <= kShowGraceMs) {
-        const bool keyboard = x11::GrabKeyboard();
-        const bool pointer = x11::GrabPointer();
-        both = keyboard && pointer;
+        x11::GrabKeyboard();
+        x11::GrabPointer();
     } else {
         x11::UngrabKeyboardAndPointer();
-    }
-    if (both != holds_) {
-        holds_ = both;
-        emit holdsChanged(both);
     }
 }
 

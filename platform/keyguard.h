@@ -32,12 +32,6 @@ public:
         if (enabled_ && timer_.isActive()) regrab();
     }
 
-    // Whether both grabs held at the last attempt. Always false without X.
-    bool holds() const { return holds_; }
-
-signals:
-    void holdsChanged(bool holds);
-
 private:
     KeyGuard();
     void regrab();
@@ -47,7 +41,6 @@ private:
     int offScreenTicks_ = 0;
     bool shownOnce_ = false;
     bool enabled_ = false;
-    bool holds_ = false;
 };
 
 // The screen-saver-running switch the lock sequence and Unload use.

@@ -59,13 +59,6 @@ void UngrabKeyboardAndPointer() {
     xcb_flush(c);
 }
 
-void MapWindow(unsigned long window) {
-    xcb_connection_t* c = connection();
-    if (!c) return;
-    xcb_map_window(c, xcb_window_t(window));
-    xcb_flush(c);
-}
-
 namespace {
 // The child of the root window that holds `window` (a window manager frame, or
 // the window itself), or XCB_NONE.

@@ -17,10 +17,6 @@ bool GrabPointer();
 
 void UngrabKeyboardAndPointer();
 
-// Asks for the window to be mapped again (after another client unmapped or
-// iconified it).
-void MapWindow(unsigned long window);
-
 // Whether the topmost window on screen (the highest mapped child of the root
 // window, so override-redirect windows count too) holds one of `ours`.
 // True when it cannot be told.

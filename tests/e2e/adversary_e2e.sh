@@ -8,11 +8,7 @@ XPROBE=$2
 MKPICTURE=$3
 WORK=$(mktemp -d)
 . "$(dirname "$0")/lib.sh"
-trap 'stop_all; rm -rf "$WORK"' EXIT
-
-start_x 1920x1080
-cp "$PROGRAM" "$WORK/pomlock"
-INI="$WORK/ぽむ.ini"
+begin_e2e
 KEYS="alt+Tab alt+F4 ctrl+alt+Delete ctrl+Escape Super_L super+d alt+F2 ctrl+alt+Right"
 
 start_lock() {

@@ -80,6 +80,15 @@ XML
     wait_until 10 "$XPROBE" wm-ready || { echo "openbox does not manage windows"; exit 1; }
 }
 
+# The usual start of a test: Xvfb with openbox, cleaned up on exit, and the
+# program copied into $WORK, whose directory then holds its settings file $INI.
+begin_e2e() {
+    trap 'stop_all; rm -rf "$WORK"' EXIT
+    start_x 1920x1080
+    cp "$PROGRAM" "$WORK/pomlock"
+    INI="$WORK/ぽむ.ini"
+}
+
 stop_all() {
     for pid in $PIDS; do kill "$pid" 2>/dev/null; done
     wait 2>/dev/null

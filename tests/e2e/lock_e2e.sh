@@ -7,14 +7,9 @@ PROGRAM=$1
 XPROBE=$2
 WORK=$(mktemp -d)
 . "$(dirname "$0")/lib.sh"
-trap 'stop_all; rm -rf "$WORK"' EXIT
-
-start_x 1920x1080
-
-# The program's directory holds its settings file.
-cp "$PROGRAM" "$WORK/pomlock"
+begin_e2e
 white_picture "$WORK/white.ppm" 200 100
-printf '[Pass]\nWord=pw\n[Pic]\nBack=%s\n' "$WORK/white.ppm" >"$WORK/ぽむ.ini"
+printf '[Pass]\nWord=pw\n[Pic]\nBack=%s\n' "$WORK/white.ppm" >"$INI"
 
 # An ordinary window that raises itself all the time.
 "$XPROBE" raiser >"$WORK/raiser.log" &

@@ -7,11 +7,7 @@ PROGRAM=$1
 XPROBE=$2
 WORK=$(mktemp -d)
 . "$(dirname "$0")/lib.sh"
-trap 'stop_all; rm -rf "$WORK"' EXIT
-
-start_x 1920x1080
-cp "$PROGRAM" "$WORK/pomlock"
-INI="$WORK/ぽむ.ini"
+begin_e2e
 
 # Centres of the panel's controls, in pixels (twips / 15, inside their frames).
 TEXT1="288 44"
