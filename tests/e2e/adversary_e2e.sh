@@ -44,11 +44,14 @@ for key in $KEYS; do
     rm -f "$WORK/wm-$key"
 done
 expect "before locking, the desktop shows" pixel_is 1000 800 404040
-expect "before locking, typing reaches the probe" sh -c "xdotool type x; sleep 0.3; [ \$(grep -c '^key\$' '$WORK/raiser.log') -gt 0 ]"
+typed_reaches_probe() { xdotool type x && wait_until 1 test "$(keys_seen)" -gt 0; }
+expect "before locking, typing reaches the probe" wait_until 5 typed_reaches_probe
 
-# Shortcuts may fire on release as well; start from a clean slate.
-wait_until 1 false
-rm -f "$WORK"/wm-*
+# Shortcuts may fire on release as well: start from a clean slate once none
+# has fired for half a second.
+no_shortcut_fired() { [ -z "$(ls "$WORK" | grep '^wm-')" ]; }
+settled() { rm -f "$WORK"/wm-*; holds_for 0.5 no_shortcut_fired; }
+wait_until 5 settled
 
 # --- another client holds the keyboard when the lock starts, for 2 s
 "$XPROBE" hold-keyboard 2000 >"$WORK/hold.log" &

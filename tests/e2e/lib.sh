@@ -46,14 +46,27 @@ holds_for() {
     return 0
 }
 
+# What a failed start leaves behind, so a red run can be read as it stands.
+start_failed() { # start_failed MESSAGE
+    echo "$1"
+    for log in xvfb openbox; do
+        echo "--- $log log:"
+        cat "$WORK/$log.log" 2>/dev/null
+    done
+    exit 1
+}
+
+# -noreset: without it Xvfb resets itself whenever its last client leaves, and
+# a client that connects during the reset (openbox, just after a readiness
+# probe has disconnected) is refused. -displayfd picks a free display, so no
+# fixed number can clash with another server or a stale lock file.
 start_x() { # start_x WIDTHxHEIGHT
-    rm -f "$WORK/display"
-    Xvfb -displayfd 3 -screen 0 "${1}x24" -nolisten tcp 3>"$WORK/display" >"$WORK/xvfb.log" 2>&1 &
+    Xvfb -displayfd 3 -noreset -screen 0 "${1}x24" -nolisten tcp 3>"$WORK/display" >"$WORK/xvfb.log" 2>&1 &
     PIDS="$PIDS $!"
-    wait_until 10 test -s "$WORK/display" || { echo "Xvfb did not start"; exit 1; }
+    wait_until 10 test -s "$WORK/display" || start_failed "Xvfb did not start"
     DISPLAY=":$(cat "$WORK/display")"
     export DISPLAY
-    wait_until 10 xprop -root _NET_SUPPORTED || { echo "Xvfb on $DISPLAY takes no clients"; exit 1; }
+    wait_until 10 xprop -root _NET_SUPPORTED || start_failed "Xvfb on $DISPLAY takes no clients"
     cat >"$WORK/rc.xml" <<XML
 <?xml version="1.0" encoding="UTF-8"?>
 <openbox_config xmlns="http://openbox.org/3.4/rc">
@@ -75,9 +88,9 @@ XML
     # A grey desktop, so that anything uncovered shows against the lock's black.
     xsetroot -solid '#404040'
     wm_announced() { xprop -root _NET_SUPPORTING_WM_CHECK | grep -q 'window id'; }
-    wait_until 10 wm_announced || { echo "openbox did not start on $DISPLAY"; cat "$WORK/openbox.log"; exit 1; }
+    wait_until 10 wm_announced || start_failed "openbox did not start on $DISPLAY"
     # Ready once it manages a window, not when it first announces itself.
-    wait_until 10 "$XPROBE" wm-ready || { echo "openbox does not manage windows"; exit 1; }
+    wait_until 10 "$XPROBE" wm-ready || start_failed "openbox on $DISPLAY does not manage windows"
 }
 
 # The usual start of a test: Xvfb with openbox, cleaned up on exit, and the
