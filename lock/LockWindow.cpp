@@ -8,6 +8,7 @@
 #include "platform/keyguard.h"
 #include "platform/msgbox.h"
 #include "platform/picture.h"
+#include "platform/screenguard.h"
 #include "platform/topmost.h"
 #include "platform/twips.h"
 #include "support/Module7.h"
@@ -54,7 +55,10 @@ void colourTextBox(QLineEdit* box, unsigned background, unsigned text) {
 
 } // namespace
 
-LockWindowForm::LockWindowForm() : Form(Qt::Window | Qt::FramelessWindowHint) {
+// No window manager manages it: none can stack a window above it, iconify it
+// or act on it with its own bindings.
+LockWindowForm::LockWindowForm()
+    : Form(Qt::Window | Qt::FramelessWindowHint | Qt::X11BypassWindowManagerHint) {
     setWindowTitle(QStringLiteral("Form1"));
     setWindowIcon(QIcon(QStringLiteral(":/icon.png")));
     QPalette pal = palette();
@@ -74,6 +78,8 @@ LockWindowForm::LockWindowForm() : Form(Qt::Window | Qt::FramelessWindowHint) {
     createTitleBox();
     createSettingsPanel();
     setTabOrderByIndex();
+    // Locked for as long as the settings panel is hidden.
+    platform::ScreenGuard::instance().guard(this, covers, Frame3);
 }
 
 void LockWindowForm::createImage() {
@@ -233,6 +239,7 @@ void LockWindowForm::Form_QueryUnload(bool& cancel, platform::UnloadMode mode) {
 }
 
 void LockWindowForm::Form_Unload() {
+    platform::ScreenGuard::instance().stop();
     platform::SetScreenSaverRunning(false);
     // A hidden dialog left behind would keep the process alive with nothing on screen.
     if (frmLoginForm* dialog = frmLoginIfLoaded()) dialog->Unload();

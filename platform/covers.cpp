@@ -1,5 +1,8 @@
 #include "platform/covers.h"
 
+#include "platform/screenguard.h"
+
+#include <QCloseEvent>
 #include <QEvent>
 #include <QGuiApplication>
 #include <QMouseEvent>
@@ -12,10 +15,14 @@ const char kCoverProperty[] = "pomlockCover";
 
 class Cover : public QWidget {
 public:
+    // Not a child of the form: a native child window would make Qt give the
+    // form's own widgets native windows too, and those are lost whenever Qt
+    // replaces the form's window.
     Cover(QWidget* form, QScreen* screen, ScreenCovers* owner)
-        : QWidget(form, Qt::Window | Qt::FramelessWindowHint), owner_(owner) {
+        : QWidget(nullptr, Qt::Window | Qt::FramelessWindowHint | Qt::X11BypassWindowManagerHint),
+          owner_(owner), screen_(screen) {
         setProperty(kCoverProperty, true);
-        setWindowTitle(form->windowTitle());
+        setWindowTitle(form->windowTitle() + QStringLiteral(" cover"));
         QPalette pal = palette();
         pal.setColor(QPalette::Window, Qt::black);
         setPalette(pal);
@@ -27,22 +34,32 @@ public:
         windowHandle()->setFlag(Qt::WindowStaysOnTopHint,
                                 form->windowFlags().testFlag(Qt::WindowStaysOnTopHint));
         overrideWindowFlags(windowHandle()->flags());
-        setWindowState(Qt::WindowFullScreen);
+        connect(screen, &QScreen::geometryChanged, this, [this](const QRect& r) { setGeometry(r); });
     }
+    const QScreen* screen() const { return screen_; }
 
 protected:
     void mouseDoubleClickEvent(QMouseEvent* event) override {
         event->accept();
         emit owner_->doubleClicked();
     }
+    void closeEvent(QCloseEvent* event) override {
+        // Like the lock window: no close request uncovers a locked screen.
+        if (ScreenGuard::instance().isLocked()) event->ignore();
+    }
 
 private:
     ScreenCovers* owner_;
+    QPointer<QScreen> screen_;
 };
 } // namespace
 
 bool IsCoverWindow(const QWidget* w) {
     return w && w->property(kCoverProperty).toBool();
+}
+
+ScreenCovers::~ScreenCovers() {
+    qDeleteAll(covers());
 }
 
 ScreenCovers::ScreenCovers(QWidget* form) : QObject(form), form_(form) {
@@ -60,8 +77,14 @@ QList<QWidget*> ScreenCovers::covers() const {
     return result;
 }
 
+QWidget* ScreenCovers::coverOf(const QScreen* screen) const {
+    for (QWidget* c : covers())
+        if (static_cast<Cover*>(c)->screen() == screen) return c;
+    return nullptr;
+}
+
 bool ScreenCovers::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == form_) {
+    if (watched == form_ && !frozen_) {
         if (event->type() == QEvent::Show)
             rebuild();
         else if (event->type() == QEvent::Hide)
@@ -72,17 +95,26 @@ bool ScreenCovers::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void ScreenCovers::rebuild() {
-    for (QWidget* c : covers())
-        c->deleteLater();
-    covers_.clear();
-    if (!form_->isVisible()) return;
-    const QScreen* own = form_->screen();
-    for (QScreen* screen : QGuiApplication::screens()) {
-        if (screen == own) continue;
-        auto* cover = new Cover(form_, screen, this);
-        cover->show();
-        covers_ << cover;
+    const QList<QScreen*> screens = QGuiApplication::screens();
+    for (QWidget* c : covers()) {
+        if (!screens.contains(static_cast<Cover*>(c)->screen())) {
+            covers_.removeAll(c);
+            c->deleteLater();
+        }
     }
+    if (!form_->isVisible()) return;
+    bool added = false;
+    for (QScreen* screen : screens) {
+        QWidget* cover = coverOf(screen);
+        if (!cover) {
+            cover = new Cover(form_, screen, this);
+            covers_ << cover;
+            added = true;
+        }
+        cover->show();
+    }
+    // New windows open on top; the form stays above its covers.
+    if (added) form_->raise();
 }
 
 } // namespace platform

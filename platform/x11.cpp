@@ -1,11 +1,15 @@
 #include "platform/x11.h"
 
+#include <QAbstractNativeEventFilter>
+#include <QCoreApplication>
 #include <QGuiApplication>
+#include <QSet>
 #include <QtGui/qguiapplication_platform.h>
 
 #include <xcb/xcb.h>
 
 #include <cstdlib>
+#include <memory>
 
 namespace platform::x11 {
 namespace {
@@ -20,6 +24,15 @@ xcb_window_t rootWindow(xcb_connection_t* c) {
     return it.rem ? it.data->root : XCB_NONE;
 }
 
+template <class T> struct FreeDeleter {
+    void operator()(T* p) const { std::free(p); }
+};
+template <class T> using Reply = std::unique_ptr<T, FreeDeleter<T>>;
+
+bool isViewable(xcb_get_window_attributes_reply_t* a) {
+    return a && a->map_state == XCB_MAP_STATE_VIEWABLE;
+}
+
 } // namespace
 
 bool Available() {
@@ -31,10 +44,12 @@ bool GrabKeyboard() {
     if (!c) return false;
     const auto cookie = xcb_grab_keyboard(c, /*owner_events=*/1, rootWindow(c), XCB_CURRENT_TIME,
                                           XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC);
-    xcb_grab_keyboard_reply_t* reply = xcb_grab_keyboard_reply(c, cookie, nullptr);
-    const bool ok = reply && reply->status == XCB_GRAB_STATUS_SUCCESS;
-    std::free(reply);
-    return ok;
+    const Reply<xcb_grab_keyboard_reply_t> reply(xcb_grab_keyboard_reply(c, cookie, nullptr));
+    return reply && reply->status == XCB_GRAB_STATUS_SUCCESS;
+}
+
+namespace {
+bool capturing = false;
 }
 
 bool GrabPointer() {
@@ -43,12 +58,16 @@ bool GrabPointer() {
     const uint16_t mask =
         XCB_EVENT_MASK_BUTTON_PRESS | XCB_EVENT_MASK_BUTTON_RELEASE | XCB_EVENT_MASK_POINTER_MOTION;
     const auto cookie =
-        xcb_grab_pointer(c, /*owner_events=*/1, rootWindow(c), mask, XCB_GRAB_MODE_ASYNC,
+        xcb_grab_pointer(c, /*owner_events=*/!capturing, rootWindow(c), mask, XCB_GRAB_MODE_ASYNC,
                          XCB_GRAB_MODE_ASYNC, XCB_NONE, XCB_NONE, XCB_CURRENT_TIME);
-    xcb_grab_pointer_reply_t* reply = xcb_grab_pointer_reply(c, cookie, nullptr);
-    const bool ok = reply && reply->status == XCB_GRAB_STATUS_SUCCESS;
-    std::free(reply);
-    return ok;
+    const Reply<xcb_grab_pointer_reply_t> reply(xcb_grab_pointer_reply(c, cookie, nullptr));
+    return reply && reply->status == XCB_GRAB_STATUS_SUCCESS;
+}
+
+void CapturePointer(bool on) {
+    if (on == capturing) return;
+    capturing = on;
+    GrabPointer(); // the same client grabbing again changes its grab at once
 }
 
 void UngrabKeyboardAndPointer() {
@@ -59,48 +78,275 @@ void UngrabKeyboardAndPointer() {
     xcb_flush(c);
 }
 
-namespace {
-// The child of the root window that holds `window` (a window manager frame, or
-// the window itself), or XCB_NONE.
-xcb_window_t topLevelAncestor(xcb_connection_t* c, xcb_window_t window, xcb_window_t root) {
+bool IsOurs(Window window) {
+    xcb_connection_t* c = connection();
+    if (!c || window == XCB_NONE) return false;
+    const xcb_setup_t* setup = xcb_get_setup(c);
+    return (window & ~setup->resource_id_mask) == setup->resource_id_base;
+}
+
+StackState InspectStack(const QList<Window>& guarded, const QList<Window>& above,
+                        const QList<Window>& friends) {
+    StackState state;
+    xcb_connection_t* c = connection();
+    if (!c || guarded.isEmpty()) return state;
+    const Reply<xcb_query_tree_reply_t> tree(
+        xcb_query_tree_reply(c, xcb_query_tree(c, rootWindow(c)), nullptr));
+    if (!tree) return state;
+    const xcb_window_t* children = xcb_query_tree_children(tree.get()); // bottom to top
+    const int count = xcb_query_tree_children_length(tree.get());
+    const auto indexOf = [&](Window w) {
+        int i = count - 1;
+        while (i >= 0 && children[i] != w)
+            --i;
+        return i;
+    };
+
+    int lowest = count;
+    for (Window w : guarded) {
+        const int i = indexOf(w);
+        if (i < 0)
+            state.destroyed << w; // gone, or no longer a top-level window
+        else
+            lowest = qMin(lowest, i);
+    }
+    const int top = indexOf(guarded.last());
+    for (int i = 0; i < count; ++i)
+        if (above.contains(children[i])) {
+            state.above << children[i];
+            state.aboveBeneath = state.aboveBeneath || i < top;
+        }
+
+    // Ask about every window that matters at once: one round trip.
+    QList<std::pair<Window, xcb_get_window_attributes_cookie_t>> asked;
+    for (Window w : guarded)
+        if (!state.destroyed.contains(w)) asked.append({w, xcb_get_window_attributes(c, w)});
+    for (int i = lowest + 1; i < count; ++i) {
+        const Window w = children[i];
+        if (!guarded.contains(w) && !above.contains(w) && !friends.contains(w))
+            asked.append({w, xcb_get_window_attributes(c, w)});
+    }
+    for (const auto& [w, cookie] : asked) {
+        const Reply<xcb_get_window_attributes_reply_t> a(
+            xcb_get_window_attributes_reply(c, cookie, nullptr));
+        if (guarded.contains(w)) {
+            if (!isViewable(a.get())) state.unmapped << w;
+        } else if (isViewable(a.get())) {
+            if (IsOurs(w))
+                state.others << w; // a menu or tooltip of ours
+            else
+                state.foreignAbove = true;
+        }
+    }
+    return state;
+}
+
+void Map(Window window) {
+    xcb_connection_t* c = connection();
+    if (!c) return;
+    xcb_map_window(c, window);
+    xcb_flush(c);
+}
+
+void RaiseToTop(const QList<Window>& bottomToTop) {
+    xcb_connection_t* c = connection();
+    if (!c) return;
+    const uint32_t above = XCB_STACK_MODE_ABOVE;
+    for (Window w : bottomToTop)
+        xcb_configure_window(c, w, XCB_CONFIG_WINDOW_STACK_MODE, &above);
+    xcb_flush(c);
+}
+
+void Focus(Window window) {
+    xcb_connection_t* c = connection();
+    if (!c) return;
+    xcb_set_input_focus(c, XCB_INPUT_FOCUS_PARENT, window, XCB_CURRENT_TIME);
+    xcb_flush(c);
+}
+
+Window FrameOf(Window window) {
+    xcb_connection_t* c = connection();
+    if (!c) return window;
+    const xcb_window_t root = rootWindow(c);
     for (int depth = 0; depth < 16 && window != XCB_NONE; ++depth) {
-        xcb_query_tree_reply_t* tree = xcb_query_tree_reply(c, xcb_query_tree(c, window), nullptr);
+        const Reply<xcb_query_tree_reply_t> tree(
+            xcb_query_tree_reply(c, xcb_query_tree(c, window), nullptr));
         if (!tree) return XCB_NONE;
-        const xcb_window_t parent = tree->parent;
-        std::free(tree);
-        if (parent == root) return window;
-        window = parent;
+        if (tree->parent == root) return window;
+        window = tree->parent;
     }
     return XCB_NONE;
 }
 
-bool isViewable(xcb_connection_t* c, xcb_window_t window) {
-    xcb_get_window_attributes_reply_t* a =
-        xcb_get_window_attributes_reply(c, xcb_get_window_attributes(c, window), nullptr);
-    const bool viewable = a && a->map_state == XCB_MAP_STATE_VIEWABLE;
-    std::free(a);
-    return viewable;
+void TakeStacking(Window window) {
+    xcb_connection_t* c = connection();
+    if (!c) return;
+    const uint32_t on = 1;
+    xcb_change_window_attributes(c, xcb_window_t(window), XCB_CW_OVERRIDE_REDIRECT, &on);
+    xcb_flush(c);
 }
+
+Window DeepestAt(Window top, QPoint rootPos, QPoint* local) {
+    xcb_connection_t* c = connection();
+    if (!c) return XCB_NONE;
+    const xcb_window_t root = rootWindow(c);
+    Window current = top;
+    for (int depth = 0; depth < 16; ++depth) {
+        const Reply<xcb_translate_coordinates_reply_t> t(xcb_translate_coordinates_reply(
+            c, xcb_translate_coordinates(c, root, current, rootPos.x(), rootPos.y()), nullptr));
+        if (!t) return XCB_NONE;
+        *local = QPoint(t->dst_x, t->dst_y);
+        if (t->child == XCB_NONE) break;
+        current = t->child;
+    }
+    return current;
+}
+
+void SendClick(Window window, QPoint local, QPoint rootPos, int button) {
+    xcb_connection_t* c = connection();
+    if (!c) return;
+    for (const uint8_t type : {XCB_BUTTON_PRESS, XCB_BUTTON_RELEASE}) {
+        xcb_button_press_event_t e{};
+        e.response_type = type;
+        e.detail = uint8_t(button);
+        e.time = XCB_CURRENT_TIME;
+        e.root = rootWindow(c);
+        e.event = xcb_window_t(window);
+        e.root_x = int16_t(rootPos.x());
+        e.root_y = int16_t(rootPos.y());
+        e.event_x = int16_t(local.x());
+        e.event_y = int16_t(local.y());
+        e.state = type == XCB_BUTTON_RELEASE ? uint16_t(XCB_BUTTON_MASK_1 << (button - 1)) : 0;
+        e.same_screen = 1;
+        const uint32_t mask = type == XCB_BUTTON_PRESS ? XCB_EVENT_MASK_BUTTON_PRESS
+                                                       : XCB_EVENT_MASK_BUTTON_RELEASE;
+        xcb_send_event(c, 0, xcb_window_t(window), mask, reinterpret_cast<const char*>(&e));
+    }
+    xcb_flush(c);
+}
+
+namespace {
+
+// Modifiers that change what a click means; Lock and NumLock (Mod2) do not.
+constexpr uint16_t kMeaningfulModifiers = XCB_MOD_MASK_SHIFT | XCB_MOD_MASK_CONTROL |
+                                          XCB_MOD_MASK_1 | XCB_MOD_MASK_3 | XCB_MOD_MASK_4 |
+                                          XCB_MOD_MASK_5;
+
+// Our own events on the root window, added to whatever Qt selected there.
+void selectRootEvents(xcb_connection_t* c) {
+    const xcb_window_t root = rootWindow(c);
+    const Reply<xcb_get_window_attributes_reply_t> a(
+        xcb_get_window_attributes_reply(c, xcb_get_window_attributes(c, root), nullptr));
+    if (!a) return;
+    const uint32_t mask =
+        a->your_event_mask | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY | XCB_EVENT_MASK_FOCUS_CHANGE;
+    if (mask != a->your_event_mask) xcb_change_window_attributes(c, root, XCB_CW_EVENT_MASK, &mask);
+    xcb_flush(c);
+}
+
+bool focusIsOurs(xcb_connection_t* c) {
+    const Reply<xcb_get_input_focus_reply_t> f(
+        xcb_get_input_focus_reply(c, xcb_get_input_focus(c), nullptr));
+    return !f || IsOurs(f->focus);
+}
+
+class EventWatch : public QAbstractNativeEventFilter {
+public:
+    Listener* listener = nullptr;
+
+    bool nativeEventFilter(const QByteArray& type, void* message, qintptr*) override {
+        xcb_connection_t* c = connection();
+        if (!listener || !c || type != "xcb_generic_event_t") return false;
+        auto* event = static_cast<xcb_generic_event_t*>(message);
+        const xcb_window_t root = rootWindow(c);
+        switch (event->response_type & ~0x80) {
+        case 0: { // an error: the ones about windows we adopted are expected
+            auto* error = reinterpret_cast<xcb_generic_error_t*>(event);
+            return error->error_code == XCB_WINDOW && dead_.contains(error->resource_id);
+        }
+        case XCB_KEY_PRESS:
+        case XCB_KEY_RELEASE: {
+            // Reported to the grab window because the focus is elsewhere:
+            // hand it to our window that should have it, or Qt drops it.
+            auto* e = reinterpret_cast<xcb_key_press_event_t*>(event);
+            if (e->event == root)
+                if (const Window target = listener->keyTarget()) e->event = xcb_window_t(target);
+            return false;
+        }
+        case XCB_BUTTON_PRESS:
+        case XCB_BUTTON_RELEASE:
+        case XCB_MOTION_NOTIFY: {
+            auto* e = reinterpret_cast<xcb_button_press_event_t*>(event);
+            if (e->event != root) return false;
+            const auto what = (event->response_type & ~0x80) == XCB_BUTTON_PRESS ? Listener::Pointer::Press
+                              : (event->response_type & ~0x80) == XCB_BUTTON_RELEASE
+                                  ? Listener::Pointer::Release
+                                  : Listener::Pointer::Motion;
+            const int button = what == Listener::Pointer::Motion
+                                   ? ((e->state & XCB_BUTTON_MASK_1) ? 1 : 0)
+                                   : e->detail;
+            listener->pointerOnForeign(what, e->child, QPoint(e->root_x, e->root_y), button,
+                                       (e->state & kMeaningfulModifiers) == 0);
+            return true;
+        }
+        case XCB_FOCUS_IN:
+        case XCB_FOCUS_OUT: {
+            auto* e = reinterpret_cast<xcb_focus_in_event_t*>(event);
+            if (e->mode == XCB_NOTIFY_MODE_UNGRAB) listener->grabEnded();
+            const bool left = (event->response_type & ~0x80) == XCB_FOCUS_OUT &&
+                              e->event != root && IsOurs(e->event) &&
+                              (e->mode == XCB_NOTIFY_MODE_NORMAL ||
+                               e->mode == XCB_NOTIFY_MODE_WHILE_GRABBED) &&
+                              e->detail != XCB_NOTIFY_DETAIL_INFERIOR &&
+                              e->detail != XCB_NOTIFY_DETAIL_POINTER;
+            if (left && !focusIsOurs(c)) listener->focusTaken();
+            return false;
+        }
+        case XCB_DESTROY_NOTIFY: {
+            auto* e = reinterpret_cast<xcb_destroy_notify_event_t*>(event);
+            if (e->event == e->window && listener->adoptDestroyed(e->window)) {
+                dead_.insert(e->window);
+                return true; // Qt would take it for a close request
+            }
+            if (e->event == root) listener->stackChanged();
+            return false;
+        }
+        case XCB_MAP_NOTIFY:
+        case XCB_UNMAP_NOTIFY:
+        case XCB_CONFIGURE_NOTIFY:
+        case XCB_CIRCULATE_NOTIFY:
+        case XCB_REPARENT_NOTIFY: {
+            // All of these carry the window they are reported to first.
+            auto* e = reinterpret_cast<xcb_map_notify_event_t*>(event);
+            if (e->event == root) listener->stackChanged();
+            return false;
+        }
+        default:
+            return false;
+        }
+    }
+
+private:
+    QSet<uint32_t> dead_;
+};
+
+EventWatch& watch() {
+    static EventWatch w;
+    return w;
+}
+
 } // namespace
 
-bool OnTopOfStack(const QList<unsigned long>& ours) {
+void Listen(Listener* listener) {
     xcb_connection_t* c = connection();
-    if (!c) return true;
-    const xcb_window_t root = rootWindow(c);
-    QList<xcb_window_t> ourTops;
-    for (unsigned long w : ours)
-        ourTops << topLevelAncestor(c, xcb_window_t(w), root);
-    xcb_query_tree_reply_t* tree = xcb_query_tree_reply(c, xcb_query_tree(c, root), nullptr);
-    if (!tree) return true;
-    const xcb_window_t* children = xcb_query_tree_children(tree); // bottom to top
-    bool onTop = true;
-    for (int i = xcb_query_tree_children_length(tree) - 1; i >= 0; --i) {
-        if (!isViewable(c, children[i])) continue;
-        onTop = ourTops.contains(children[i]);
-        break;
+    if (!c) return;
+    static bool installed = false;
+    if (!installed) {
+        QCoreApplication::instance()->installNativeEventFilter(&watch());
+        installed = true;
     }
-    std::free(tree);
-    return onTop;
+    watch().listener = listener;
+    if (listener) selectRootEvents(c);
 }
 
 } // namespace platform::x11

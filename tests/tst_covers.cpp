@@ -14,9 +14,9 @@ class TestCovers : public QObject {
     Q_OBJECT
     ProgramDir dir;
 
+    // The cover of the second screen (the first has one too, beneath the lock).
     static QWidget* onlyCover() {
-        const QList<QWidget*> covers = LockWindow().covers->covers();
-        return covers.size() == 1 ? covers.first() : nullptr;
+        return LockWindow().covers->coverOf(QGuiApplication::screens().at(1));
     }
 
 private slots:
@@ -29,6 +29,9 @@ private slots:
     void secondScreenCoveredInBlack() {
         LockWindowForm& lock = LockWindow();
         QCOMPARE(lock.geometry(), QRect(0, 0, 1920, 1080));
+        QCOMPARE(lock.covers->covers().size(), 2);
+        QCOMPARE(lock.covers->coverOf(QGuiApplication::primaryScreen())->geometry(),
+                 lock.geometry());
         QWidget* cover = onlyCover();
         QVERIFY(cover);
         QVERIFY(cover->isVisible());

@@ -1,6 +1,8 @@
 #!/bin/sh
 # What another program, or someone at the keyboard, may try against the
-# locked screen, on Xvfb with openbox. Each attempt has its own check.
+# locked screen, on Xvfb with openbox and two monitors. Each attempt has its
+# own check; the attacks on the lock's windows are tried in every state the
+# owner can leave a locked screen in, each on a fresh start, and tabled.
 # Usage: adversary_e2e.sh PROGRAM XPROBE MKPICTURE
 set -u
 PROGRAM=$1
@@ -8,7 +10,7 @@ XPROBE=$2
 MKPICTURE=$3
 WORK=$(mktemp -d)
 . "$(dirname "$0")/lib.sh"
-begin_e2e
+begin_e2e 3200x1080 1920x1080+0+0 1280x1080+1920+0
 KEYS="alt+Tab alt+F4 ctrl+alt+Delete ctrl+Escape Super_L super+d alt+F2 ctrl+alt+Right"
 
 start_lock() {
@@ -20,23 +22,31 @@ stop_lock() {
     kill "$LOCK_PID" 2>/dev/null
     wait_until 5 gone "$LOCK_PID"
 }
-lock_window() { visible_window '^Form1$'; }
+lock_window() { xdotool search --name '^Form1$' 2>/dev/null | head -n1; }
+# The cover of the second monitor.
+cover_window() {
+    local w
+    for w in $(xdotool search --name '^Form1 cover$' 2>/dev/null); do
+        xdotool getwindowgeometry "$w" | grep -q 'Position: 1920,0' && echo "$w" && return 0
+    done
+    return 1
+}
 # The lock is in force: its window is on screen and on top, the grabs held.
 in_force() {
     local w
-    w=$(lock_window) && is_topmost "$w" && keyboard_taken && pointer_taken
+    w=$(visible_window '^Form1$') && is_topmost "$w" && keyboard_taken && pointer_taken
 }
-# ... and black where no picture is.
-locked() { in_force && pixel_is 0 0 000000 && pixel_is 300 250 000000 && pixel_is 1000 800 000000; }
+# ... and black where no picture is, on both monitors.
+locked() { in_force && pixel_is 0 0 000000 && pixel_is 300 250 000000 && pixel_is 2500 800 000000; }
 # For a while, with the process alive throughout.
 stays_locked() { holds_for "$1" sh -c "kill -0 $LOCK_PID" && locked; }
 stays_in_force() { holds_for "$1" sh -c "kill -0 $LOCK_PID" && in_force; }
 
 # --- a probe that listens for keys, and the shortcuts, before locking
 "$XPROBE" raiser >"$WORK/raiser.log" &
-PIDS="$PIDS $!"
+RAISER_PID=$!
+PIDS="$PIDS $RAISER_PID"
 wait_until 5 visible_window xprobe-raiser
-RAISER=$(visible_window xprobe-raiser)
 keys_seen() { grep -c '^key$' "$WORK/raiser.log"; }
 for key in $KEYS; do
     fires() { xdotool key "$1" && wait_until 1 test -e "$WORK/wm-$1"; }
@@ -59,7 +69,7 @@ HOLDER=$!
 wait_until 5 grep -q holding "$WORK/hold.log"
 start_lock
 expect "covers the screen while another client holds the keyboard" \
-    wait_until 10 sh -c "xdotool search --onlyvisible --name '^Form1\$' >/dev/null"
+    wait_until 10 visible_window '^Form1$'
 expect "screen black while the keyboard is held elsewhere" pixel_is 300 250 000000
 expect "holder lets go after 2 s" wait_until 10 gone "$HOLDER"
 WAITED=$(tail -n1 "$WORK/hold.log")
@@ -79,50 +89,97 @@ expect "locked: no key reached the probe client" test "$(keys_seen)" -eq "$KEYS_
 expect "locked: second client cannot grab the keyboard" keyboard_taken
 expect "locked: second client cannot grab the pointer" pointer_taken
 
-# --- requests aimed at the lock window
+# Unmapped over and over: the keyboard and the pointer stay held throughout.
 LOCK=$(lock_window)
-for attack in "wmctrl -i -c $LOCK" "xdotool windowminimize $LOCK" "xdotool windowunmap $LOCK" \
-    "wmctrl -i -a $RAISER" "xdotool windowactivate $RAISER" "xdotool windowclose $LOCK"; do
-    $attack >/dev/null 2>&1
-    expect "after '$attack': lock back in force" wait_until 2 locked
-    expect "after '$attack': and it stays" stays_locked 1
-done
-
-# Unmapped over and over: the screen may flicker, the keyboard stays held.
-LOCK=$(lock_window)
-( for i in $(seq 150); do xdotool windowunmap "$LOCK" 2>/dev/null; LOCK=$(xdotool search --name '^Form1$' | tail -n1); done ) &
+( for i in $(seq 150); do xdotool windowunmap "$(lock_window)" 2>/dev/null; done ) &
 UNMAPPER=$!
 expect "unmapped again and again: keyboard and pointer stay held" \
     holds_for 2 sh -c "! '$XPROBE' grab-keyboard && ! '$XPROBE' grab-pointer"
 wait "$UNMAPPER"
 expect "unmapped again and again: lock back in force after" wait_until 3 locked
-
-# --- windows that want to be on top
-another_raiser() { xdotool search --name xprobe-raiser | grep -qv "^$RAISER\$"; }
-"$XPROBE" raiser above >/dev/null &
-ABOVE=$!
-PIDS="$PIDS $ABOVE"
-wait_until 5 another_raiser
-expect "always-on-top window that raises itself never shows" holds_for 2 pixel_is 300 250 000000
-expect "lock still in force beside it" locked
-kill "$ABOVE"
-wait_until 5 sh -c "! another_raiser"
-"$XPROBE" raiser above focus >/dev/null &
-ABOVE=$!
-PIDS="$PIDS $ABOVE"
-wait_until 5 another_raiser
-# It takes the focus back every 10 ms and so competes with the lock for the top
-# of openbox's stack: it may show at times, but it gets no key and no click.
-black=0
-for i in $(seq 40); do
-    pixel_is 300 250 000000 && black=$((black + 1))
-    sleep 0.05
-done
-echo "     beside a focus-stealing always-on-top window: lock on top in $black of 40 samples"
-expect "focus-stealing always-on-top window: grabs still held" sh -c "! '$XPROBE' grab-keyboard && ! '$XPROBE' grab-pointer"
-expect "focus-stealing always-on-top window: lock window still mapped" lock_window
-kill "$ABOVE"
 stop_lock
+kill "$RAISER_PID"
+
+# --- every attack on the lock's windows, in every locked state
+printf '[Pass]\nWord=pw\n' >"$INI"
+ASK_AT="200 900" # on the lock window, clear of the dialog and of the probes
+
+dialog_shown() { visible_window 'パスワードを入力'; }
+panel_shown() { pixel_is_not 600 5 000000; }
+double_click() { xdotool mousemove $ASK_AT click --repeat 2 --delay 80 1; }
+reach() { # reach STATE, from a fresh lock
+    case $1 in
+    Locked) ;;
+    Asking) double_click && wait_until 5 dialog_shown ;;
+    Refused)
+        double_click && wait_until 5 dialog_shown || return 1
+        xdotool type --delay 20 wrong && xdotool key Return
+        wait_until 5 visible_window '^ちがうぽむ$' || return 1
+        xdotool key Return && wait_until 5 no_visible_window '^ちがうぽむ$'
+        ;;
+    Dismissed)
+        double_click && wait_until 5 dialog_shown || return 1
+        xdotool key Escape && wait_until 5 no_visible_window 'パスワードを入力'
+        ;;
+    esac
+}
+attack() { # attack NAME : one-off attacks run now, standing ones in the background
+    ATTACKER=""
+    case $1 in
+    unmap) xdotool windowunmap "$(lock_window)" ;;
+    minimize) xdotool windowminimize "$(lock_window)" ;;
+    destroy) "$XPROBE" destroy "$(lock_window)" ;;
+    close-lock) wmctrl -i -c "$(lock_window)"; "$XPROBE" close "$(lock_window)" ;;
+    close-cover) wmctrl -i -c "$(cover_window)"; "$XPROBE" close "$(cover_window)" ;;
+    raiser) "$XPROBE" raiser >/dev/null & ATTACKER=$! ;;
+    raiser-above) "$XPROBE" raiser above >/dev/null & ATTACKER=$! ;;
+    above+focus) "$XPROBE" raiser above focus >/dev/null & ATTACKER=$! ;;
+    esac
+}
+owner_gets_in() {
+    double_click && wait_until 5 dialog_shown || return 1
+    xdotool type --delay 20 pw && xdotool key Return && wait_until 5 panel_shown
+}
+
+STATES="Locked Asking Refused Dismissed"
+ATTACKS="unmap minimize destroy close-lock close-cover raiser raiser-above above+focus"
+: >"$WORK/table"
+for state in $STATES; do
+    for name in $ATTACKS; do
+        start_lock
+        if ! wait_until 10 locked || ! reach "$state"; then
+            expect "$state / $name: reached" false
+            stop_lock
+            continue
+        fi
+        # Sampling starts first, so the moment of the attack is inside it.
+        "$XPROBE" watch 1600 >"$WORK/watch" &
+        WATCHER=$!
+        sleep 0.1 # the attack comes a moment into the sampling
+        attack "$name"
+        wait "$WATCHER"
+        in=no && owner_gets_in && in=yes
+        [ -n "$ATTACKER" ] && kill "$ATTACKER"
+        stop_lock
+        set -- $(cat "$WORK/watch") # samples N shown K keyboard-free A pointer-free B
+        grabs=held && [ "$6" -ne 0 -o "$8" -ne 0 ] && grabs=LOST
+        echo "$state $name $4/$2 $grabs $in" >>"$WORK/table"
+        expect "$state / $name: nothing but ours on screen ($4 of $2 samples)" test "$4" -eq 0
+        expect "$state / $name: keyboard and pointer held" test "$grabs" = held
+        expect "$state / $name: the owner still gets in" test "$in" = yes
+    done
+done
+echo
+echo "     samples showing anything but ours (every 10 ms for 1.6 s) / grabs / owner gets in"
+printf '     %-12s' attack && for state in $STATES; do printf ' %-20s' "$state"; done && echo
+for name in $ATTACKS; do
+    printf '     %-12s' "$name"
+    for state in $STATES; do
+        printf ' %-20s' "$(awk -v s="$state" -v a="$name" '$1 == s && $2 == a { print $3, $4, $5 }' "$WORK/table")"
+    done
+    echo
+done
+echo
 
 # --- pictures that are odd, broken or huge
 "$MKPICTURE" "$WORK/whole.jpg" 800 600
@@ -146,7 +203,7 @@ done
 "$MKPICTURE" "$WORK/slow.png" 8000 6000
 printf '[Pass]\nWord=pw\n[Pic]\nBack=%s\n' "$WORK/slow.png" >"$INI"
 start_lock
-wait_until 10 lock_window
+wait_until 10 visible_window '^Form1$'
 expect "slow picture: black, not the desktop, while it decodes" holds_for 0.5 pixel_is_not 0 0 404040
 expect "slow picture: locked" wait_until 10 in_force
 stop_lock

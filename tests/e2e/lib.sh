@@ -60,13 +60,23 @@ start_failed() { # start_failed MESSAGE
 # a client that connects during the reset (openbox, just after a readiness
 # probe has disconnected) is refused. -displayfd picks a free display, so no
 # fixed number can clash with another server or a stale lock file.
-start_x() { # start_x WIDTHxHEIGHT
+start_x() { # start_x WIDTHxHEIGHT [MONITOR...]  (MONITOR: WxH+X+Y, the first one primary)
     Xvfb -displayfd 3 -noreset -screen 0 "${1}x24" -nolisten tcp 3>"$WORK/display" >"$WORK/xvfb.log" 2>&1 &
     PIDS="$PIDS $!"
     wait_until 10 test -s "$WORK/display" || start_failed "Xvfb did not start"
     DISPLAY=":$(cat "$WORK/display")"
     export DISPLAY
     wait_until 10 xprop -root _NET_SUPPORTED || start_failed "Xvfb on $DISPLAY takes no clients"
+    # One wide screen split into monitors, as Qt sees a multi-head desktop.
+    shift
+    local n=0 m w h output
+    for m in "$@"; do
+        w=${m%%x*} h=${m#*x} && h=${h%%+*}
+        output=none && [ "$n" -eq 0 ] && output=screen
+        xrandr --setmonitor "monitor$n" "$w/$((w / 4))x$h/$((h / 4))+${m#*+}" "$output" >>"$WORK/xvfb.log" 2>&1 ||
+            start_failed "xrandr could not make monitor $m"
+        n=$((n + 1))
+    done
     cat >"$WORK/rc.xml" <<XML
 <?xml version="1.0" encoding="UTF-8"?>
 <openbox_config xmlns="http://openbox.org/3.4/rc">
@@ -95,9 +105,10 @@ XML
 
 # The usual start of a test: Xvfb with openbox, cleaned up on exit, and the
 # program copied into $WORK, whose directory then holds its settings file $INI.
-begin_e2e() {
+begin_e2e() { # begin_e2e [WIDTHxHEIGHT [MONITOR...]]
     trap 'stop_all; rm -rf "$WORK"' EXIT
-    start_x 1920x1080
+    [ $# -gt 0 ] || set -- 1920x1080
+    start_x "$@"
     cp "$PROGRAM" "$WORK/pomlock"
     INI="$WORK/ぽむ.ini"
 }
@@ -115,20 +126,11 @@ visible_window() {
 }
 no_visible_window() { [ -z "$(xdotool search --onlyvisible --name "$1" 2>/dev/null)" ]; }
 
-# The stacking order, bottom to top, as decimal ids.
-stacking() {
-    xprop -root _NET_CLIENT_LIST_STACKING | sed 's/.*# //; s/,/ /g' |
-        tr ' ' '\n' | grep '^0x' | while read -r w; do printf '%d\n' "$w"; done
-}
-topmost_window() { stacking | tail -n1; }
-is_topmost() { [ "$(topmost_window)" = "$1" ]; }
-is_above() { # is_above A B : A stands above B
-    local order a b
-    order=$(stacking)
-    a=$(echo "$order" | grep -n "^$1\$" | cut -d: -f1)
-    b=$(echo "$order" | grep -n "^$2\$" | cut -d: -f1)
-    [ -n "$a" ] && [ -n "$b" ] && [ "$a" -gt "$b" ]
-}
+# The stacking of top-level windows as the X server has it (the lock is not
+# managed, so the window manager's lists do not hold it), by decimal id.
+topmost_window() { "$XPROBE" top; }
+is_topmost() { [ "$(topmost_window)" = "$("$XPROBE" toplevel "$1")" ]; }
+is_above() { "$XPROBE" above "$1" "$2"; } # is_above A B : A (its frame) stands above B
 
 pixel_is() { [ "$("$XPROBE" pixel "$1" "$2")" = "$3" ]; }
 pixel_is_not() { [ "$("$XPROBE" pixel "$1" "$2")" != "$3" ]; }

@@ -14,6 +14,16 @@
 //   xprobe hold-keyboard MS               holds the keyboard for MS ms, lets go, then
 //                                         prints how many ms passed until someone else
 //                                         held it (5 s at most, then "never")
+//   xprobe watch MS                       samples the screen every 10 ms for MS ms and
+//                                         prints how many samples showed the desktop or
+//                                         a probe window, and how many found the keyboard
+//                                         or the pointer free for a second client
+//   xprobe top                            prints the topmost viewable top-level window
+//   xprobe toplevel WINDOW                prints the top-level window that holds it
+//   xprobe above A B                      exit 0 if window A (its frame) is stacked above B
+//   xprobe destroy WINDOW                 XDestroyWindow, as any client may
+//   xprobe close WINDOW                   sends WM_DELETE_WINDOW to it, as a window
+//                                         manager's close action does
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
@@ -168,6 +178,99 @@ int raiser(Display* d, bool stealFocus, bool above) {
     return 0;
 }
 
+// Colours that are never ours: the desktop behind the lock and the probe's windows.
+bool foreign(unsigned long rgb) {
+    return rgb == 0x404040 || rgb == 0xff0000;
+}
+
+int watch(Display* d, int ms) {
+    const Window root = DefaultRootWindow(d);
+    const int w = DisplayWidth(d, DefaultScreen(d)), h = DisplayHeight(d, DefaultScreen(d));
+    int samples = 0, shown = 0, keyboardFree = 0, pointerFree = 0;
+    const double start = nowMs();
+    for (double next = start; nowMs() - start < ms; next += 10) {
+        // Rows 48 pixels apart: no window of a probe's size slips between them.
+        bool seen = false;
+        for (int y = 24; y < h && !seen; y += 48) {
+            XImage* img = XGetImage(d, root, 0, y, w, 1, AllPlanes, ZPixmap);
+            if (!img) continue;
+            for (int x = 0; x < w && !seen; ++x)
+                seen = foreign(rgbAt(img, x, 0));
+            XDestroyImage(img);
+        }
+        shown += seen;
+        if (XGrabKeyboard(d, root, False, GrabModeAsync, GrabModeAsync, CurrentTime) ==
+            GrabSuccess) {
+            ++keyboardFree;
+            XUngrabKeyboard(d, CurrentTime);
+        }
+        if (XGrabPointer(d, root, False, ButtonPressMask, GrabModeAsync, GrabModeAsync, None, None,
+                         CurrentTime) == GrabSuccess) {
+            ++pointerFree;
+            XUngrabPointer(d, CurrentTime);
+        }
+        XSync(d, False);
+        ++samples;
+        const double wait = next + 10 - nowMs();
+        if (wait > 0) poll(nullptr, 0, int(wait));
+    }
+    std::printf("samples %d shown %d keyboard-free %d pointer-free %d\n", samples, shown,
+                keyboardFree, pointerFree);
+    return 0;
+}
+
+// The child of the root window that holds w (its frame, if a window manager gave it one).
+Window topLevel(Display* d, Window w) {
+    for (;;) {
+        Window root, parent, *children = nullptr;
+        unsigned n = 0;
+        if (!XQueryTree(d, w, &root, &parent, &children, &n)) return None;
+        if (children) XFree(children);
+        if (parent == root || parent == None) return w;
+        w = parent;
+    }
+}
+
+// Root's viewable children, bottom to top.
+int stackIndex(Display* d, Window top) {
+    Window root, parent, *children = nullptr;
+    unsigned n = 0;
+    XQueryTree(d, DefaultRootWindow(d), &root, &parent, &children, &n);
+    int index = -1;
+    for (unsigned i = 0; i < n; ++i)
+        if (children[i] == top) index = int(i);
+    if (children) XFree(children);
+    return index;
+}
+
+int top(Display* d) {
+    Window root, parent, *children = nullptr;
+    unsigned n = 0;
+    XQueryTree(d, DefaultRootWindow(d), &root, &parent, &children, &n);
+    for (int i = int(n) - 1; i >= 0; --i) {
+        XWindowAttributes a;
+        if (XGetWindowAttributes(d, children[i], &a) && a.map_state == IsViewable) {
+            std::printf("%lu\n", children[i]);
+            break;
+        }
+    }
+    if (children) XFree(children);
+    return 0;
+}
+
+int closeRequest(Display* d, Window w) {
+    XEvent e{};
+    e.xclient.type = ClientMessage;
+    e.xclient.window = w;
+    e.xclient.message_type = XInternAtom(d, "WM_PROTOCOLS", False);
+    e.xclient.format = 32;
+    e.xclient.data.l[0] = long(XInternAtom(d, "WM_DELETE_WINDOW", False));
+    e.xclient.data.l[1] = CurrentTime;
+    XSendEvent(d, w, False, NoEventMask, &e);
+    XSync(d, False);
+    return 0;
+}
+
 int wmReady(Display* d) {
     const Window w = XCreateSimpleWindow(d, DefaultRootWindow(d), 0, 0, 10, 10, 0, 0, 0);
     const Atom wmState = XInternAtom(d, "WM_STATE", False);
@@ -223,6 +326,23 @@ int main(int argc, char** argv) {
         return raiser(d, focus, above);
     }
     if (cmd == "hold-keyboard" && argc == 3) return holdKeyboard(d, std::atoi(argv[2]));
+    if (cmd == "watch" && argc == 3) return watch(d, std::atoi(argv[2]));
+    if (cmd == "top") return top(d);
+    if (cmd == "toplevel" && argc == 3) {
+        std::printf("%lu\n", topLevel(d, std::strtoul(argv[2], nullptr, 0)));
+        return 0;
+    }
+    if (cmd == "above" && argc == 4) {
+        const Window a = topLevel(d, std::strtoul(argv[2], nullptr, 0));
+        const Window b = topLevel(d, std::strtoul(argv[3], nullptr, 0));
+        return stackIndex(d, a) > stackIndex(d, b) ? 0 : 1;
+    }
+    if (cmd == "destroy" && argc == 3) {
+        XDestroyWindow(d, std::strtoul(argv[2], nullptr, 0));
+        XSync(d, False);
+        return 0;
+    }
+    if (cmd == "close" && argc == 3) return closeRequest(d, std::strtoul(argv[2], nullptr, 0));
     std::fprintf(stderr, "xprobe: unknown command %s\n", cmd.c_str());
     return 2;
 }

@@ -1,0 +1,244 @@
+#include "platform/screenguard.h"
+
+#include "platform/covers.h"
+#include "platform/keyguard.h"
+
+#include <QApplication>
+#include <QWindow>
+
+#include <algorithm>
+
+namespace platform {
+namespace {
+// Only a backstop: the X server tells us of every change as it happens.
+constexpr int kBackstopMs = 250;
+// Another client that takes the focus back at once gets it back from us no
+// more often than this, so the two of us never spin.
+constexpr int kFocusRetryMs = 5;
+
+// The X window a widget has now (QWidget::internalWinId can be stale after
+// Qt replaces a window), or 0 without creating one.
+x11::Window xid(const QWidget* w) {
+    const QWindow* window = w ? w->windowHandle() : nullptr;
+    return window && window->handle() ? x11::Window(window->winId()) : 0;
+}
+
+bool inBand(const QWidget* w) {
+    return w->windowFlags().testFlag(Qt::WindowStaysOnTopHint);
+}
+
+// Our windows that the window manager frames: dialogs and message boxes.
+bool isManaged(const QWidget* w) {
+    const Qt::WindowType type = w->windowType();
+    return w->isWindow() && type != Qt::Popup && type != Qt::ToolTip &&
+           !w->windowFlags().testFlag(Qt::X11BypassWindowManagerHint) && !IsCoverWindow(w);
+}
+} // namespace
+
+ScreenGuard& ScreenGuard::instance() {
+    static ScreenGuard guard;
+    return guard;
+}
+
+ScreenGuard::ScreenGuard() {
+    backstop_.setInterval(kBackstopMs);
+    connect(&backstop_, &QTimer::timeout, this, [this] {
+        x11::Listen(this); // Qt may have reset what we asked of the root window
+        stackChanged();
+    });
+    focusRetry_.setSingleShot(true);
+    focusRetry_.setInterval(kFocusRetryMs);
+    connect(&focusRetry_, &QTimer::timeout, this, &ScreenGuard::reclaimFocus);
+}
+
+void ScreenGuard::guard(QWidget* form, ScreenCovers* covers, QWidget* panel) {
+    form_ = form;
+    covers_ = covers;
+    panel_ = panel;
+    if (!x11::Available()) return;
+    x11::Listen(this);
+    backstop_.start();
+}
+
+void ScreenGuard::stop() {
+    backstop_.stop();
+    focusRetry_.stop();
+    x11::CapturePointer(false);
+    x11::Listen(nullptr);
+    form_ = nullptr;
+}
+
+bool ScreenGuard::isLocked() const {
+    return form_ && panel_ && !panel_->isVisibleTo(form_);
+}
+
+QList<QWidget*> ScreenGuard::guarded() const {
+    QList<QWidget*> windows;
+    if (!form_ || !form_->isVisible()) return windows;
+    if (covers_)
+        for (QWidget* c : covers_->covers())
+            if (c->isVisible() && xid(c)) windows << c;
+    if (xid(form_)) windows << form_;
+    return windows;
+}
+
+QList<x11::Window> ScreenGuard::friends() const {
+    return friend_ ? QList<x11::Window>{friend_} : QList<x11::Window>{};
+}
+
+void ScreenGuard::stackChanged() {
+    if (busy_ || !form_) return;
+    busy_ = true;
+    findFrames();
+    enforce();
+    busy_ = false;
+}
+
+void ScreenGuard::enforce() {
+    QList<x11::Window> ids, above;
+    for (QWidget* w : guarded())
+        ids << xid(w);
+    if (ids.isEmpty()) return;
+    for (const auto& frame : frames_)
+        above << frame.second;
+    const x11::StackState state = x11::InspectStack(ids, above, friends());
+    // Unmapped (or iconified: for a window nobody manages that is the same)
+    // by another client: mapped again at once, in every state.
+    for (x11::Window w : state.unmapped)
+        x11::Map(w);
+    for (x11::Window w : state.destroyed)
+        adoptDestroyed(w);
+    // Locked: nothing of another program above ours, and our dialogs above
+    // the lock (the window manager puts a frame it raises beneath it).
+    // Unlocked, only our dialogs are kept above the lock.
+    if (isLocked() && (state.foreignAbove || state.aboveBeneath || !state.unmapped.isEmpty())) {
+        QList<x11::Window> order = friends();
+        for (QWidget* w : guarded())
+            order << xid(w);
+        x11::RaiseToTop(order + state.above + state.others);
+    } else if (state.aboveBeneath) {
+        x11::RaiseToTop(state.above + state.others);
+    }
+}
+
+bool ScreenGuard::adoptDestroyed(x11::Window window) {
+    for (QWidget* w : guarded()) {
+        if (xid(w) != window) continue;
+        if (recreating_.contains(w)) return true;
+        recreating_ << w;
+        // Not from within event processing: Qt is still handling the event.
+        QMetaObject::invokeMethod(this, [this, p = QPointer<QWidget>(w)] { recreate(p); },
+                                  Qt::QueuedConnection);
+        return true;
+    }
+    return false;
+}
+
+void ScreenGuard::recreate(QPointer<QWidget> window) {
+    recreating_.removeAll(window);
+    recreating_.removeAll(nullptr);
+    if (!window || !form_) return;
+    // A new X window for the same widget; the covers stay where they are
+    // while the form's own window is replaced.
+    const bool isForm = window == form_;
+    if (isForm && covers_) covers_->setFrozen(true);
+    window->hide();
+    window->windowHandle()->destroy();
+    window->show();
+    if (isForm && covers_) covers_->setFrozen(false);
+    stackChanged();
+    if (isLocked()) reclaimFocus();
+    KeyGuard::instance().regrabNow();
+}
+
+bool ScreenGuard::showsAboveLock(QWidget* w) const {
+    // The topmost band orders our own windows: while the lock window is in it,
+    // only what is in it too (or modal) stands above the lock.
+    return !inBand(form_) || inBand(w) || w->isModal();
+}
+
+void ScreenGuard::findFrames() {
+    QList<std::pair<QPointer<QWidget>, x11::Window>> frames;
+    for (QWidget* w : QApplication::topLevelWidgets()) {
+        if (w == form_ || !w->isVisible() || !isManaged(w) || !xid(w) || !showsAboveLock(w))
+            continue;
+        const x11::Window frame = x11::FrameOf(xid(w));
+        if (!frame) continue;
+        const bool known = std::any_of(frames_.cbegin(), frames_.cend(),
+                                       [frame](const auto& f) { return f.second == frame; });
+        if (!known) x11::TakeStacking(frame);
+        frames.append({w, frame});
+    }
+    frames_ = frames;
+}
+
+QWidget* ScreenGuard::focusTarget() const {
+    if (QWidget* modal = QApplication::activeModalWidget()) return modal;
+    if (!form_ || inBand(form_)) return form_;
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (w != form_ && w->isVisible() && isManaged(w) && inBand(w)) return w;
+    return form_;
+}
+
+x11::Window ScreenGuard::keyTarget() {
+    QWidget* target = focusTarget();
+    return target ? xid(target) : 0;
+}
+
+void ScreenGuard::focusTaken() {
+    if (!isLocked()) return;
+    if (!lastReclaim_.isValid() || lastReclaim_.elapsed() >= kFocusRetryMs)
+        reclaimFocus();
+    else if (!focusRetry_.isActive())
+        focusRetry_.start();
+}
+
+void ScreenGuard::reclaimFocus() {
+    lastReclaim_.start();
+    if (QWidget* target = focusTarget(); target && xid(target))
+        x11::Focus(xid(target));
+}
+
+void ScreenGuard::grabEnded() {
+    KeyGuard::instance().regrabNow();
+}
+
+void ScreenGuard::pointerOnForeign(Pointer what, x11::Window top, QPoint rootPos, int button,
+                                   bool plain) {
+    // The window manager's frame of one of our dialogs: our grab keeps every
+    // click from it, so we move the dialog ourselves and pass a plain click
+    // on to the decoration under it (the close box).
+    if (what == Pointer::Press) {
+        x11::CapturePointer(false);
+        drag_ = {};
+        if (button != 1 || !plain) return;
+        for (const auto& [w, frame] : frames_) {
+            if (frame != top || !w) continue;
+            drag_.window = w;
+            drag_.start = rootPos;
+            drag_.origin = w->pos();
+            drag_.target = x11::DeepestAt(frame, rootPos, &drag_.local);
+            x11::CapturePointer(true); // the drag goes on over our own windows
+            return;
+        }
+        return;
+    }
+    if (!drag_.window) { // never leave the pointer captured: our own windows would get nothing
+        x11::CapturePointer(false);
+        return;
+    }
+    if (what == Pointer::Motion && button == 1) {
+        const QPoint delta = rootPos - drag_.start;
+        if (!drag_.moved && delta.manhattanLength() < QApplication::startDragDistance()) return;
+        drag_.moved = true;
+        drag_.window->move(drag_.origin + delta);
+        return;
+    }
+    if (what == Pointer::Release) {
+        x11::CapturePointer(false);
+        if (!drag_.moved && button == 1) x11::SendClick(drag_.target, drag_.local, drag_.start, 1);
+        drag_ = {};
+    }
+}
+
+} // namespace platform
