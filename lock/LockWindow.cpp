@@ -4,6 +4,7 @@
 #include "platform/appinfo.h"
 #include "platform/covers.h"
 #include "platform/fonts.h"
+#include "platform/guardianlink.h"
 #include "platform/imagebox.h"
 #include "platform/keyguard.h"
 #include "platform/msgbox.h"
@@ -186,9 +187,12 @@ void LockWindowForm::Form_Load() {
     // the settings file and the picture (either may be large) are read.
     Module7::SetTopMost(*this, 1);
     platform::WaitUntilOnScreen(*this, 500);
-    platform::KeyGuard::instance().regrabNow();
+    platform::HandOver(*this);
     Text1->setText(ini::ReadIni(QStringLiteral("Pass"), QStringLiteral("Word")));
     Text2->setText(ini::ReadIni(QStringLiteral("Pic"), QStringLiteral("Back")));
+    // The locks before this one died on the stored picture: the owner can get
+    // in and choose another.
+    if (platform::GuardianLink::instance().skipStoredPicture()) return;
     platform::Picture picture;
     if (!platform::LoadPicture(Text2->text(), &picture, screenSize()))
         return; // a missing picture leaves the lock in force, silently

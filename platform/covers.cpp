@@ -1,6 +1,7 @@
 #include "platform/covers.h"
 
 #include "platform/screenguard.h"
+#include "platform/x11.h"
 
 #include <QCloseEvent>
 #include <QEvent>
@@ -23,13 +24,16 @@ public:
           owner_(owner), screen_(screen) {
         setProperty(kCoverProperty, true);
         setWindowTitle(form->windowTitle() + QStringLiteral(" cover"));
+        // Painted black by the X server itself: no screenful of memory for a
+        // picture of black.
+        setAttribute(Qt::WA_PaintOnScreen);
+        setAttribute(Qt::WA_NoSystemBackground);
         QPalette pal = palette();
         pal.setColor(QPalette::Window, Qt::black);
         setPalette(pal);
-        setAutoFillBackground(true);
         setCursor(form->cursor());
         setGeometry(screen->geometry());
-        winId();
+        x11::PaintBlack(winId());
         windowHandle()->setScreen(screen);
         windowHandle()->setFlag(Qt::WindowStaysOnTopHint,
                                 form->windowFlags().testFlag(Qt::WindowStaysOnTopHint));
@@ -38,7 +42,10 @@ public:
     }
     const QScreen* screen() const { return screen_; }
 
+    QPaintEngine* paintEngine() const override { return nullptr; }
+
 protected:
+    void paintEvent(QPaintEvent*) override {}
     void mouseDoubleClickEvent(QMouseEvent* event) override {
         event->accept();
         emit owner_->doubleClicked();

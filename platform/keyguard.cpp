@@ -6,9 +6,9 @@
 
 namespace platform {
 namespace {
-// Short enough that a dropped grab is back before a typed key gets through;
-// a tick costs two round trips to the X server.
-constexpr int kRegrabIntervalMs = 25;
+// Only a backstop: a grab that ends is taken again as soon as the X server
+// reports it (see ScreenGuard). A tick costs two round trips.
+constexpr int kRegrabIntervalMs = 100;
 constexpr int kShowGraceMs = 1000;
 } // namespace
 

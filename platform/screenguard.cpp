@@ -1,6 +1,7 @@
 #include "platform/screenguard.h"
 
 #include "platform/covers.h"
+#include "platform/guardianlink.h"
 #include "platform/keyguard.h"
 
 #include <QApplication>
@@ -68,6 +69,18 @@ void ScreenGuard::stop() {
     form_ = nullptr;
 }
 
+void ScreenGuard::setFriend(x11::Window window) {
+    friend_ = window;
+    if (!window || !form_) return;
+    // A new one opens on top: beneath ours with it.
+    QList<x11::Window> order{window};
+    for (QWidget* w : guarded())
+        order << xid(w);
+    for (const auto& frame : frames_)
+        order << frame.second;
+    x11::RaiseToTop(order);
+}
+
 bool ScreenGuard::isLocked() const {
     return form_ && panel_ && !panel_->isVisibleTo(form_);
 }
@@ -111,7 +124,9 @@ void ScreenGuard::enforce() {
     // Locked: nothing of another program above ours, and our dialogs above
     // the lock (the window manager puts a frame it raises beneath it).
     // Unlocked, only our dialogs are kept above the lock.
-    if (isLocked() && (state.foreignAbove || state.aboveBeneath || !state.unmapped.isEmpty())) {
+    // The guardian's cover above ours would hide the lock in any state.
+    if (state.friendAbove ||
+        (isLocked() && (state.foreignAbove || state.aboveBeneath || !state.unmapped.isEmpty()))) {
         QList<x11::Window> order = friends();
         for (QWidget* w : guarded())
             order << xid(w);
@@ -148,7 +163,7 @@ void ScreenGuard::recreate(QPointer<QWidget> window) {
     if (isForm && covers_) covers_->setFrozen(false);
     stackChanged();
     if (isLocked()) reclaimFocus();
-    KeyGuard::instance().regrabNow();
+    if (isForm) HandOver(*window); // its new window, for the guardian to watch
 }
 
 bool ScreenGuard::showsAboveLock(QWidget* w) const {

@@ -34,8 +34,9 @@ public:
     void stop();
     bool isLocked() const;
 
-    // A window of another process that stands with ours (the guardian's cover).
-    void setFriend(x11::Window window) { friend_ = window; }
+    // A window of another process that stands with ours, beneath them (the
+    // guardian's cover).
+    void setFriend(x11::Window window);
 
 private:
     ScreenGuard();

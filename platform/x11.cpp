@@ -39,6 +39,13 @@ bool Available() {
     return connection() != nullptr;
 }
 
+bool DisplayOpens() {
+    xcb_connection_t* c = xcb_connect(nullptr, nullptr);
+    const bool ok = !xcb_connection_has_error(c);
+    xcb_disconnect(c);
+    return ok;
+}
+
 bool GrabKeyboard() {
     xcb_connection_t* c = connection();
     if (!c) return false;
@@ -111,6 +118,8 @@ StackState InspectStack(const QList<Window>& guarded, const QList<Window>& above
             lowest = qMin(lowest, i);
     }
     const int top = indexOf(guarded.last());
+    for (Window w : friends)
+        state.friendAbove = state.friendAbove || indexOf(w) > lowest;
     for (int i = 0; i < count; ++i)
         if (above.contains(children[i])) {
             state.above << children[i];
@@ -145,6 +154,16 @@ void Map(Window window) {
     xcb_connection_t* c = connection();
     if (!c) return;
     xcb_map_window(c, window);
+    xcb_flush(c);
+}
+
+void PaintBlack(Window window) {
+    xcb_connection_t* c = connection();
+    if (!c) return;
+    const xcb_screen_iterator_t it = xcb_setup_roots_iterator(xcb_get_setup(c));
+    const uint32_t black = it.rem ? it.data->black_pixel : 0;
+    xcb_change_window_attributes(c, xcb_window_t(window), XCB_CW_BACK_PIXEL, &black);
+    xcb_clear_area(c, 0, xcb_window_t(window), 0, 0, 0, 0);
     xcb_flush(c);
 }
 

@@ -13,6 +13,10 @@ using Window = unsigned long;
 // Whether the program talks to an X server.
 bool Available();
 
+// Whether the display named by DISPLAY can be opened (asked before Qt, which
+// aborts without one).
+bool DisplayOpens();
+
 // Active grabs on the root window with owner-events: this program's own
 // windows still get their keys and clicks, nothing else does. True when the
 // grab is (still) ours. A grab on the root window cannot be lost by another
@@ -33,6 +37,7 @@ bool IsOurs(Window window);
 struct StackState {
     bool foreignAbove = false; // a viewable window of another client stands above them
     bool aboveBeneath = false; // one of `above` stands beneath the last of them
+    bool friendAbove = false;  // one of `friends` stands above the first of them
     QList<Window> above;       // `above`, bottom to top as they stand now
     QList<Window> unmapped;    // guarded windows that are not viewable
     QList<Window> destroyed; // guarded windows that no longer exist
@@ -45,6 +50,8 @@ StackState InspectStack(const QList<Window>& guarded, const QList<Window>& above
                         const QList<Window>& friends);
 
 void Map(Window window);
+// The X server fills the window black wherever it shows.
+void PaintBlack(Window window);
 // Restacks the windows to the very top, in this order (the last on top).
 void RaiseToTop(const QList<Window>& bottomToTop);
 void Focus(Window window);

@@ -53,7 +53,7 @@ for key in $KEYS; do
     expect "before locking, $key reaches the window manager" wait_until 5 fires "$key"
     rm -f "$WORK/wm-$key"
 done
-expect "before locking, the desktop shows" pixel_is 1000 800 404040
+expect "before locking, the desktop shows" pixel_is 1000 800 1e6e5a
 typed_reaches_probe() { xdotool type x && wait_until 1 test "$(keys_seen)" -gt 0; }
 expect "before locking, typing reaches the probe" wait_until 5 typed_reaches_probe
 
@@ -204,7 +204,7 @@ done
 printf '[Pass]\nWord=pw\n[Pic]\nBack=%s\n' "$WORK/slow.png" >"$INI"
 start_lock
 wait_until 10 visible_window '^Form1$'
-expect "slow picture: black, not the desktop, while it decodes" holds_for 0.5 pixel_is_not 0 0 404040
+expect "slow picture: black, not the desktop, while it decodes" holds_for 0.5 pixel_is_not 0 0 1e6e5a
 expect "slow picture: locked" wait_until 10 in_force
 stop_lock
 

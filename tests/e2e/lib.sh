@@ -96,7 +96,7 @@ XML
     openbox --config-file "$WORK/rc.xml" >"$WORK/openbox.log" 2>&1 &
     PIDS="$PIDS $!"
     # A grey desktop, so that anything uncovered shows against the lock's black.
-    xsetroot -solid '#404040'
+    xsetroot -solid '#1e6e5a'
     wm_announced() { xprop -root _NET_SUPPORTING_WM_CHECK | grep -q 'window id'; }
     wait_until 10 wm_announced || start_failed "openbox did not start on $DISPLAY"
     # Ready once it manages a window, not when it first announces itself.
@@ -104,12 +104,14 @@ XML
 }
 
 # The usual start of a test: Xvfb with openbox, cleaned up on exit, and the
-# program copied into $WORK, whose directory then holds its settings file $INI.
+# program (the guardian and the lock beside it) copied into $WORK, whose
+# directory then holds its settings file $INI.
 begin_e2e() { # begin_e2e [WIDTHxHEIGHT [MONITOR...]]
     trap 'stop_all; rm -rf "$WORK"' EXIT
     [ $# -gt 0 ] || set -- 1920x1080
     start_x "$@"
     cp "$PROGRAM" "$WORK/pomlock"
+    cp "$(dirname "$PROGRAM")/pomlock-screen" "$WORK/pomlock-screen"
     INI="$WORK/ぽむ.ini"
 }
 

@@ -37,6 +37,9 @@
 
 namespace {
 
+// The probe's windows: a colour no window of the lock has.
+constexpr unsigned long kProbeColour = 0x5a3c96;
+
 const char* grabStatusName(int status) {
     switch (status) {
     case GrabSuccess:
@@ -150,7 +153,7 @@ int holdKeyboard(Display* d, int ms) {
 
 int raiser(Display* d, bool stealFocus, bool above) {
     const Window root = DefaultRootWindow(d);
-    const Window w = XCreateSimpleWindow(d, root, 100, 100, 400, 300, 0, 0, 0xFF0000);
+    const Window w = XCreateSimpleWindow(d, root, 100, 100, 400, 300, 0, 0, kProbeColour);
     XStoreName(d, w, "xprobe-raiser");
     if (above) {
         const Atom state = XInternAtom(d, "_NET_WM_STATE", False);
@@ -180,7 +183,7 @@ int raiser(Display* d, bool stealFocus, bool above) {
 
 // Colours that are never ours: the desktop behind the lock and the probe's windows.
 bool foreign(unsigned long rgb) {
-    return rgb == 0x404040 || rgb == 0xff0000;
+    return rgb == 0x1e6e5a || rgb == kProbeColour;
 }
 
 int watch(Display* d, int ms) {

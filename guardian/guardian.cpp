@@ -1,0 +1,294 @@
+#include "guardian/guardian.h"
+
+#include "platform/handover.h"
+#include "platform/x11cover.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <fcntl.h>
+#include <poll.h>
+#include <string>
+#include <sys/signalfd.h>
+#include <sys/socket.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace guardian {
+namespace {
+
+using platform::x11cover::Cover;
+
+// Grabs wanted but not held are tried again on every X event that may free
+// them; this is only the backstop between those.
+constexpr int kGrabRetryMs = 50;
+constexpr int kReconnectMs = 100;
+// A lock that dies before its lock sequence has run to the end waits this
+// long before the next try, doubling each time up to the limit.
+constexpr int kFirstBackoffMs = 200;
+constexpr int kMaxBackoffMs = 5000;
+constexpr int kPlainAfterDeaths = 3;
+constexpr int kTermWaitMs = 2000;
+
+long long nowMs() {
+    timespec ts;
+    clock_gettime(CLOCK_MONOTONIC, &ts);
+    return ts.tv_sec * 1000LL + ts.tv_nsec / 1000000;
+}
+
+// The lock program in the directory of this one.
+std::string lockPath() {
+    char self[4096];
+    const ssize_t n = readlink("/proc/self/exe", self, sizeof self - 1);
+    if (n <= 0) return handover::kLockProgram;
+    std::string path(self, size_t(n));
+    return path.substr(0, path.rfind('/') + 1) + handover::kLockProgram;
+}
+
+void sendMessage(int fd, const std::string& text) {
+    if (fd >= 0) send(fd, text.data(), text.size(), MSG_NOSIGNAL | MSG_DONTWAIT);
+}
+
+class Guardian {
+public:
+    int run();
+
+private:
+    bool startLock();
+    void readLock();
+    void lockGone();
+    void childExited(int status);
+    void takeGrabs();
+    void handleX();
+    int terminate(int sig);
+    int timeout() const;
+
+    Cover cover_;
+    sigset_t oldMask_{};
+    int signals_ = -1;
+    pid_t child_ = -1;
+    int sock_ = -1;
+    bool everInForce_ = false; // a lock came up at least once
+    bool settled_ = false;     // the current lock ran its lock sequence to the end
+    bool quit_ = false;        // the current lock said the user quit
+    bool wantGrabs_ = true;    // no lock holds the keyboard and pointer
+    platform::x11cover::Window lockWindow_ = 0;
+    int earlyDeaths_ = 0;
+    long long restartAt_ = -1;
+    long long reconnectAt_ = -1;
+    long long grabRetryAt_ = -1;
+    int exitStatus_ = -1; // set when it is time to go
+};
+
+int Guardian::run() {
+    sigset_t mask;
+    sigemptyset(&mask);
+    for (int s : {SIGCHLD, SIGTERM, SIGINT, SIGHUP})
+        sigaddset(&mask, s);
+    sigprocmask(SIG_BLOCK, &mask, &oldMask_);
+    signals_ = signalfd(-1, &mask, SFD_CLOEXEC | SFD_NONBLOCK);
+
+    if (!cover_.open()) {
+        std::fprintf(stderr, "pomlock: cannot open the X display '%s'\n",
+                     Cover::displayName().c_str());
+        return 1;
+    }
+    fcntl(cover_.fd(), F_SETFD, FD_CLOEXEC);
+    takeGrabs();
+    if (!startLock()) return 1;
+
+    while (exitStatus_ < 0) {
+        pollfd fds[3] = {{signals_, POLLIN, 0}, {cover_.fd(), POLLIN, 0}, {sock_, POLLIN, 0}};
+        poll(fds, 3, timeout());
+        const long long now = nowMs();
+        if (fds[0].revents) {
+            signalfd_siginfo info;
+            while (read(signals_, &info, sizeof info) == sizeof info) {
+                if (info.ssi_signo != SIGCHLD) return terminate(int(info.ssi_signo));
+                int status = 0;
+                if (child_ > 0 && waitpid(child_, &status, WNOHANG) == child_) childExited(status);
+            }
+        }
+        if (sock_ >= 0 && fds[2].revents) readLock();
+        handleX();
+        if (wantGrabs_ && !cover_.holdsGrabs() && grabRetryAt_ >= 0 && now >= grabRetryAt_)
+            takeGrabs();
+        if (restartAt_ >= 0 && now >= restartAt_ && exitStatus_ < 0) {
+            restartAt_ = -1;
+            if (!startLock()) return 1;
+        }
+    }
+    cover_.close();
+    return exitStatus_;
+}
+
+int Guardian::timeout() const {
+    long long next = -1;
+    for (long long t : {restartAt_, reconnectAt_, wantGrabs_ ? grabRetryAt_ : -1LL})
+        if (t >= 0 && (next < 0 || t < next)) next = t;
+    return next < 0 ? -1 : int(std::max(0LL, next - nowMs()));
+}
+
+bool Guardian::startLock() {
+    int pair[2];
+    if (socketpair(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0, pair) != 0) {
+        std::fprintf(stderr, "pomlock: cannot talk to the lock: %s\n", std::strerror(errno));
+        return false;
+    }
+    // Waiting for the lock when it starts reading.
+    sendMessage(pair[0], std::string(handover::kCover) + " " + std::to_string(cover_.window()));
+    if (earlyDeaths_ >= kPlainAfterDeaths) sendMessage(pair[0], handover::kPlain);
+
+    const std::string path = lockPath();
+    const pid_t pid = fork();
+    if (pid == 0) {
+        if (pair[1] == handover::kLockFd)
+            fcntl(pair[1], F_SETFD, 0);
+        else
+            dup2(pair[1], handover::kLockFd); // the copy is kept across exec
+        sigprocmask(SIG_SETMASK, &oldMask_, nullptr);
+        execl(path.c_str(), path.c_str(), static_cast<char*>(nullptr));
+        std::fprintf(stderr, "pomlock: cannot start %s: %s\n", path.c_str(), std::strerror(errno));
+        _exit(127);
+    }
+    close(pair[1]);
+    if (pid < 0) {
+        close(pair[0]);
+        std::fprintf(stderr, "pomlock: cannot start the lock: %s\n", std::strerror(errno));
+        return false;
+    }
+    child_ = pid;
+    sock_ = pair[0];
+    settled_ = quit_ = false;
+    return true;
+}
+
+void Guardian::readLock() {
+    char buffer[handover::kMaxMessage + 1];
+    for (;;) {
+        const ssize_t n = recv(sock_, buffer, handover::kMaxMessage, MSG_DONTWAIT);
+        if (n < 0 && (errno == EAGAIN || errno == EINTR)) return;
+        if (n <= 0) { // the lock is gone, or going
+            lockGone();
+            return;
+        }
+        buffer[n] = '\0';
+        const std::string message(buffer);
+        const std::string word = message.substr(0, message.find(' '));
+        if (word == handover::kReady) {
+            // On screen and painted: the screen is the lock's now. Our cover
+            // stays beneath it, for the moment it might go.
+            lockWindow_ = platform::x11cover::Window(std::strtoul(buffer + word.size(), nullptr, 10));
+            everInForce_ = true;
+            wantGrabs_ = false;
+            cover_.ungrab();
+            sendMessage(sock_, handover::kReleased);
+        } else if (word == handover::kSettled) {
+            settled_ = true;
+            earlyDeaths_ = 0;
+        } else if (word == handover::kQuit) {
+            quit_ = true;
+        }
+    }
+}
+
+// The lock's end of the socket closed: it has ended, or is ending. Whatever
+// it was doing, the screen is ours again.
+void Guardian::lockGone() {
+    if (sock_ >= 0) close(sock_);
+    sock_ = -1;
+    lockWindow_ = 0;
+    if (quit_) return; // the user is done; the lock lets go itself
+    wantGrabs_ = true;
+    cover_.raise();
+    takeGrabs();
+}
+
+void Guardian::childExited(int status) {
+    child_ = -1;
+    if (sock_ >= 0) lockGone();
+    const bool clean = WIFEXITED(status) && WEXITSTATUS(status) == 0;
+    if (quit_ && clean) {
+        exitStatus_ = 0;
+        return;
+    }
+    if (!everInForce_) {
+        // It never came up: a broken installation must not lock anyone out.
+        // The lock has said why on stderr.
+        exitStatus_ = WIFEXITED(status) ? std::max(1, WEXITSTATUS(status))
+                                        : 128 + (WIFSIGNALED(status) ? WTERMSIG(status) : 0);
+        return;
+    }
+    if (!settled_) ++earlyDeaths_;
+    const int backoff =
+        earlyDeaths_ == 0 ? 0
+                          : std::min(kMaxBackoffMs, kFirstBackoffMs << std::min(earlyDeaths_ - 1, 8));
+    restartAt_ = nowMs() + backoff;
+}
+
+void Guardian::takeGrabs() {
+    grabRetryAt_ = cover_.grab() ? -1 : nowMs() + kGrabRetryMs;
+}
+
+void Guardian::handleX() {
+    const long long now = nowMs();
+    if (cover_.broken()) {
+        // Another client cut our connection: a new one, with a new cover.
+        if (reconnectAt_ >= 0 && now < reconnectAt_) return;
+        if (!cover_.reopen()) {
+            reconnectAt_ = now + kReconnectMs;
+            return;
+        }
+        reconnectAt_ = -1;
+        fcntl(cover_.fd(), F_SETFD, FD_CLOEXEC);
+        sendMessage(sock_, std::string(handover::kCover) + " " + std::to_string(cover_.window()));
+        if (wantGrabs_) takeGrabs();
+    }
+    const Cover::Events events = cover_.poll(lockWindow_);
+    // The lock's window destroyed: if its whole connection went, its grabs
+    // went with it and are free to take; if the lock still holds them (only
+    // its window was destroyed, and it makes a new one), this fails harmlessly.
+    if (events.destroyed && !wantGrabs_) cover_.grab();
+    if (events.grabEnded && wantGrabs_) takeGrabs();
+    // With no lock on screen, nothing may stand above the cover.
+    if (events.obscured && sock_ < 0) cover_.raise();
+}
+
+int Guardian::terminate(int sig) {
+    // Asked to end: the whole lock ends, as when it ran on its own.
+    if (child_ > 0) {
+        kill(child_, SIGTERM);
+        const long long deadline = nowMs() + kTermWaitMs;
+        int status = 0;
+        while (waitpid(child_, &status, WNOHANG) == 0) {
+            if (nowMs() >= deadline) {
+                kill(child_, SIGKILL);
+                waitpid(child_, &status, 0);
+                break;
+            }
+            pollfd pfd{signals_, POLLIN, 0};
+            poll(&pfd, 1, 10);
+            signalfd_siginfo info;
+            while (read(signals_, &info, sizeof info) == sizeof info) {
+            }
+        }
+    }
+    cover_.close();
+    std::signal(sig, SIG_DFL);
+    sigprocmask(SIG_SETMASK, &oldMask_, nullptr);
+    std::raise(sig);
+    return 128 + sig;
+}
+
+} // namespace
+
+int Run() {
+    Guardian guardian;
+    return guardian.run();
+}
+
+} // namespace guardian

@@ -1,0 +1,19 @@
+#pragma once
+
+// The program the user starts. Without any toolkit it covers the screen and
+// takes the keyboard and pointer at once, then starts the lock (the Qt
+// program beside it) and hands the screen over once the lock is on screen.
+// It keeps its black window beneath the lock's, so that if the lock ends in
+// any way but the user quitting (a crash, a signal, its X connection cut) the
+// screen is still covered; it takes the grabs back and starts a fresh lock,
+// which comes up locked. A lock that keeps dying before it has come up is
+// restarted with a growing pause, and after three such deaths without its
+// stored picture, so that the owner can still get in and choose another.
+//
+// Returns the exit status: 0 once the user quit; non-zero, with the reason on
+// stderr, when the lock could not be started or the display not opened.
+namespace guardian {
+
+int Run();
+
+} // namespace guardian
