@@ -1,12 +1,16 @@
 // pomlock-screen: the lock itself, started by the guardian (pomlock) or on its own.
 #include "lock/LockWindow.h"
+#include "platform/fonts.h"
 #include "platform/form.h"
 #include "platform/guardianlink.h"
+#include "platform/picture.h"
 #include "platform/screenguard.h"
 #include "platform/x11.h"
+#include "support/ini.h"
 
 #include <QApplication>
 #include <QIcon>
+#include <QScreen>
 
 #include <cstdio>
 #include <cstdlib>
@@ -21,6 +25,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "pomlock: cannot open the X display '%s'\n", display ? display : "");
         return 1;
     }
+    platform::WarmUpFonts(); // while the toolkit starts
     QApplication app(argc, argv);
     // Hiding windows never ends the program; unloading the last form does.
     app.setQuitOnLastWindowClosed(false);
@@ -28,6 +33,11 @@ int main(int argc, char** argv) {
 
     platform::GuardianLink& guardian = platform::GuardianLink::instance();
     guardian.attach();
+    // The stored picture is read while the lock window is being made; the
+    // lock sequence takes it when it asks for the same file.
+    if (!guardian.startsWithoutPicture())
+        platform::PrefetchPicture([] { return ini::ReadIni(QStringLiteral("Pic"), QStringLiteral("Back")); },
+                                  QGuiApplication::primaryScreen()->geometry().size());
     platform::ScreenGuard::instance().setFriend(guardian.cover());
     QObject::connect(&guardian, &platform::GuardianLink::coverChanged,
                      &platform::ScreenGuard::instance(), &platform::ScreenGuard::setFriend);

@@ -2,7 +2,15 @@
 
 #include <QStringList>
 
+#include <fontconfig/fontconfig.h>
+
+#include <future>
+
 namespace platform {
+
+void WarmUpFonts() {
+    static std::future<void> done = std::async(std::launch::async, [] { FcInit(); });
+}
 
 QFont PGothicFont(double pointSize, bool bold) {
     static const QString family = QStringLiteral("ＭＳ Ｐゴシック");

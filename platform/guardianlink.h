@@ -27,6 +27,7 @@ public:
     // True once, for the first lock sequence, when the stored picture made
     // the locks before this one die: it is not loaded.
     bool skipStoredPicture();
+    bool startsWithoutPicture() const { return plain_; }
 
     void settled();
     void quitting();

@@ -1,8 +1,11 @@
 #include "platform/picture.h"
 
+#include <QDateTime>
 #include <QFileInfo>
 #include <QImageReader>
 #include <QRect>
+
+#include <future>
 
 namespace platform {
 namespace {
@@ -17,9 +20,8 @@ QRect visiblePart(QSize size, QSize viewport) {
                          (size.height() - viewport.height()) / 2 - 1);
     return QRect(topLeft, viewport + QSize(2, 2)).intersected(QRect(QPoint(0, 0), size));
 }
-} // namespace
 
-bool LoadPicture(const QString& path, Picture* picture, QSize viewport) {
+bool decode(const QString& path, Picture* picture, QSize viewport) {
     if (path.isEmpty()) {
         *picture = Picture();
         return true;
@@ -45,6 +47,57 @@ bool LoadPicture(const QString& path, Picture* picture, QSize viewport) {
     if (image.isNull()) return false;
     *picture = Picture(std::move(image));
     return true;
+}
+
+// What a file was when it was read: a prefetched picture counts only for the same.
+struct FileStamp {
+    QString path;
+    qint64 size = -1;
+    QDateTime modified;
+    bool operator==(const FileStamp& o) const {
+        return path == o.path && size == o.size && modified == o.modified;
+    }
+};
+
+FileStamp stampOf(const QString& path) {
+    const QFileInfo info(path);
+    return {path, info.size(), info.lastModified()};
+}
+
+struct Prefetched {
+    FileStamp stamp;
+    QSize viewport;
+    bool ok = false;
+    Picture picture;
+};
+
+// Waited for, at the latest, when the program ends.
+std::future<Prefetched>& pending() {
+    static std::future<Prefetched> future;
+    return future;
+}
+} // namespace
+
+void PrefetchPicture(std::function<QString()> path, QSize viewport) {
+    pending() = std::async(std::launch::async, [path = std::move(path), viewport] {
+        Prefetched result;
+        const QString file = path();
+        result.stamp = stampOf(file);
+        result.viewport = viewport;
+        result.ok = !file.isEmpty() && decode(file, &result.picture, viewport);
+        return result;
+    });
+}
+
+bool LoadPicture(const QString& path, Picture* picture, QSize viewport) {
+    if (pending().valid()) {
+        Prefetched head = pending().get();
+        if (!path.isEmpty() && head.viewport == viewport && head.stamp == stampOf(path)) {
+            if (head.ok) *picture = std::move(head.picture);
+            return head.ok;
+        }
+    }
+    return decode(path, picture, viewport);
 }
 
 } // namespace platform

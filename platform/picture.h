@@ -5,6 +5,8 @@
 #include <QSize>
 #include <QString>
 
+#include <functional>
+
 namespace platform {
 
 // A picture as the image control holds it: the size of the whole picture, and
@@ -35,5 +37,11 @@ private:
 // when centred in it (for formats that can decode a part: JPEG), so a
 // 48-megapixel photograph costs a screenful of memory.
 bool LoadPicture(const QString& path, Picture* picture, QSize viewport = QSize());
+
+// A head start for a picture that will be asked for soon: it is read on a
+// thread of its own meanwhile, and LoadPicture takes the result when it asks
+// for the same, unchanged file with the same viewport (otherwise it reads the
+// file itself). `path` is called on that thread.
+void PrefetchPicture(std::function<QString()> path, QSize viewport);
 
 } // namespace platform

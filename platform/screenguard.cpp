@@ -45,7 +45,7 @@ ScreenGuard::ScreenGuard() {
     backstop_.setInterval(kBackstopMs);
     connect(&backstop_, &QTimer::timeout, this, [this] {
         x11::Listen(this); // Qt may have reset what we asked of the root window
-        stackChanged();
+        check();
     });
     focusRetry_.setSingleShot(true);
     focusRetry_.setInterval(kFocusRetryMs);
@@ -100,6 +100,15 @@ QList<x11::Window> ScreenGuard::friends() const {
 }
 
 void ScreenGuard::stackChanged() {
+    // One look after each batch of events from the X server, however many
+    // windows it moved (our own start maps a dozen).
+    if (checkPending_ || !form_) return;
+    checkPending_ = true;
+    QMetaObject::invokeMethod(this, &ScreenGuard::check, Qt::QueuedConnection);
+}
+
+void ScreenGuard::check() {
+    checkPending_ = false;
     if (busy_ || !form_) return;
     busy_ = true;
     findFrames();
@@ -161,7 +170,7 @@ void ScreenGuard::recreate(QPointer<QWidget> window) {
     window->windowHandle()->destroy();
     window->show();
     if (isForm && covers_) covers_->setFrozen(false);
-    stackChanged();
+    check();
     if (isLocked()) reclaimFocus();
     if (isForm) HandOver(*window); // its new window, for the guardian to watch
 }

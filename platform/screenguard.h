@@ -43,6 +43,7 @@ private:
 
     QList<QWidget*> guarded() const; // the form's covers, then the form: bottom to top
     QList<x11::Window> friends() const;
+    void check();
     void enforce();
     void recreate(QPointer<QWidget> window);
     bool showsAboveLock(QWidget* window) const;
@@ -70,6 +71,7 @@ private:
     QList<std::pair<QPointer<QWidget>, x11::Window>> frames_;
     QList<QPointer<QWidget>> recreating_; // destroyed, a new window on its way
     bool busy_ = false; // guards against our own reactions' events
+    bool checkPending_ = false;
 
     struct Drag {
         QPointer<QWidget> window;

@@ -8,6 +8,28 @@
 #include <QWindow>
 
 namespace platform {
+namespace {
+// Ends the loop as soon as the window is exposed.
+class ExposeWatch : public QObject {
+public:
+    ExposeWatch(QWindow* window, QEventLoop* loop) : window_(window), loop_(loop) {
+        window->installEventFilter(this);
+    }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (watched == window_ && event->type() == QEvent::Expose)
+            QTimer::singleShot(0, loop_, [this] {
+                if (window_->isExposed()) loop_->quit();
+            });
+        return false;
+    }
+
+private:
+    QWindow* window_;
+    QEventLoop* loop_;
+};
+} // namespace
 
 bool SetWindowTopMost(QWidget& form, bool on) {
     if (!form.isWindow()) return false;
@@ -38,18 +60,14 @@ bool WaitUntilOnScreen(QWidget& form, int maxMs) {
     QWindow* window = form.windowHandle();
     if (!window || !form.isVisible()) return false;
     if (!window->isExposed()) {
+        // Qt paints a window when it is first exposed, so once exposed it is
+        // on screen and painted.
         QEventLoop loop;
+        ExposeWatch watch(window, &loop);
         QTimer::singleShot(maxMs, &loop, &QEventLoop::quit);
-        QTimer poll; // exposure arrives as an event; look after each batch
-        QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
-            if (window->isExposed()) loop.quit();
-        });
-        poll.start(1);
         loop.exec(QEventLoop::ExcludeUserInputEvents);
     }
-    if (!window->isExposed()) return false;
-    form.repaint();
-    return true;
+    return window->isExposed();
 }
 
 } // namespace platform

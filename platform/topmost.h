@@ -8,8 +8,8 @@ namespace platform {
 // band, shows it and activates it. Returns whether the window could be reached.
 bool SetWindowTopMost(QWidget& form, bool on);
 
-// Runs the event loop (no user input) until the window is on screen, at most
-// maxMs, and paints it, so that it covers the screen before anything slow
+// Runs the event loop (no user input) until the window is on screen and
+// painted, at most maxMs, so that it covers the screen before anything slow
 // happens. Returns whether it is on screen.
 bool WaitUntilOnScreen(QWidget& form, int maxMs);
 
