@@ -2,6 +2,7 @@
 
 #include "login/frmLogin.h"
 #include "platform/appinfo.h"
+#include "platform/captionbutton.h"
 #include "platform/covers.h"
 #include "platform/fonts.h"
 #include "platform/guardianlink.h"
@@ -36,6 +37,7 @@ QLabel* makeLabel(QWidget* parent, const QString& text, unsigned bgr, const QFon
     label->setPalette(pal);
     label->setFont(font);
     label->setAlignment(align | Qt::AlignTop);
+    label->setWordWrap(true); // as the forms' labels do when the text is wider than the box
     label->setAutoFillBackground(false); // transparent
     return label;
 }
@@ -127,11 +129,11 @@ void LockWindowForm::createSettingsPanel() {
     Frame3->setAutoFillBackground(true);
     Frame3->setAttribute(Qt::WA_NoMousePropagation);
 
-    Command4 = new QPushButton(QStringLiteral("またロックするぽむ"), Frame3);
+    Command4 = new platform::CaptionButton(QStringLiteral("またロックするぽむ"), Frame3);
     SetTwipsGeometry(Command4, 10200, 720, 2175, 255);
-    Command1 = new QPushButton(QStringLiteral("終了するぽむ"), Frame3);
+    Command1 = new platform::CaptionButton(QStringLiteral("終了するぽむ"), Frame3);
     SetTwipsGeometry(Command1, 10200, 240, 2175, 375);
-    Command2 = new QPushButton(QStringLiteral("←　セットして保存するぽむ　→"), Frame3);
+    Command2 = new platform::CaptionButton(QStringLiteral("←　セットして保存するぽむ　→"), Frame3);
     SetTwipsGeometry(Command2, 2880, 360, 2535, 615);
 
     Frame2 = new QGroupBox(QStringLiteral("表示する画像だぽむ"), Frame3);
@@ -143,7 +145,7 @@ void LockWindowForm::createSettingsPanel() {
     Text2 = makeTextBox(Frame2);
     SetTwipsGeometry(Text2, 2040, 480, 2415, 270);
     Text2->hide();
-    Command3 = new QPushButton(QStringLiteral("変更するぽむ"), Frame2);
+    Command3 = new platform::CaptionButton(QStringLiteral("変更するぽむ"), Frame2);
     SetTwipsGeometry(Command3, 120, 240, 1695, 375);
 
     connect(Command1, &QPushButton::clicked, this, &LockWindowForm::Command1_Click);

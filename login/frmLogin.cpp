@@ -1,6 +1,7 @@
 #include "login/frmLogin.h"
 
 #include "lock/LockWindow.h"
+#include "platform/captionbutton.h"
 #include "platform/msgbox.h"
 #include "platform/passwordchar.h"
 #include "platform/twips.h"
@@ -34,6 +35,7 @@ frmLoginForm::frmLoginForm()
 
 void frmLoginForm::createControls() {
     lblLabels[1] = new QLabel(QStringLiteral("パスワード："), this);
+    lblLabels[1]->setWordWrap(true);
     SetTwipsGeometry(lblLabels[1], 120, 169, 1080, 270);
 
     txtPassword = new QLineEdit(this);
@@ -43,10 +45,10 @@ void frmLoginForm::createControls() {
     // A context menu is a popup; closing it silently drops the X keyboard grab.
     txtPassword->setContextMenuPolicy(Qt::NoContextMenu);
 
-    cmdOK = new QPushButton(QStringLiteral("おっけーぽむ"), this);
+    cmdOK = new platform::CaptionButton(QStringLiteral("おっけーぽむ"), this);
     SetTwipsGeometry(cmdOK, 120, 600, 1980, 390);
     cmdOK->setDefault(true);
-    cmdCancel = new QPushButton(QStringLiteral("やめるぽむ"), this);
+    cmdCancel = new platform::CaptionButton(QStringLiteral("やめるぽむ"), this);
     SetTwipsGeometry(cmdCancel, 2160, 600, 1500, 390);
 
     setTabOrder(txtPassword, cmdOK);

@@ -1,5 +1,6 @@
 #include "platform/fonts.h"
 
+#include <QApplication>
 #include <QStringList>
 
 #include <fontconfig/fontconfig.h>
@@ -25,6 +26,28 @@ QFont PGothicFont(double pointSize, bool bold) {
     font.setPointSizeF(pointSize);
     font.setBold(bold);
     return font;
+}
+
+QFont FormFont() {
+    static const QString family = QStringLiteral("IPAPGothic");
+    static const bool substituted = [] {
+        QFont::insertSubstitutions(family, {QStringLiteral("VL PGothic"),
+                                            QStringLiteral("Noto Sans CJK JP"),
+                                            QStringLiteral("IPAGothic")});
+        return true;
+    }();
+    Q_UNUSED(substituted);
+    QFont font(family);
+    font.setPointSizeF(9);
+    return font;
+}
+
+void UseFormFont() {
+    static const bool done = [] {
+        QApplication::setFont(FormFont());
+        return true;
+    }();
+    Q_UNUSED(done);
 }
 
 } // namespace platform

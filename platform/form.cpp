@@ -1,6 +1,10 @@
 #include "platform/form.h"
 
+#include "platform/fonts.h"
+#include "platform/x11.h"
+
 #include <QCloseEvent>
+#include <QWindow>
 #include <QList>
 #include <QPointer>
 
@@ -12,7 +16,10 @@ QList<Form*>& loadedForms() {
 }
 } // namespace
 
-Form::Form(Qt::WindowFlags flags) : QWidget(nullptr, flags) {}
+Form::Form(Qt::WindowFlags flags) : QWidget(nullptr, flags) {
+    UseFormFont();
+    setFont(FormFont());
+}
 
 Form::~Form() {
     if (loaded_) {
@@ -52,6 +59,24 @@ Form* Form::FirstVisible() {
     for (Form* f : loadedForms())
         if (f->isVisible()) return f;
     return nullptr;
+}
+
+void Form::showEvent(QShowEvent* event) {
+    // Neither form belongs in a taskbar: asked for once the window is on
+    // screen, every time, since window managers drop the states of a hidden one.
+    if (isWindow() && windowHandle()) {
+        windowHandle()->removeEventFilter(this);
+        windowHandle()->installEventFilter(this);
+    }
+    QWidget::showEvent(event);
+}
+
+bool Form::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == windowHandle() && event->type() == QEvent::Expose && windowHandle()->isExposed()) {
+        windowHandle()->removeEventFilter(this);
+        x11::SkipTaskbarAndPager(windowHandle()->winId());
+    }
+    return QWidget::eventFilter(watched, event);
 }
 
 void Form::closeEvent(QCloseEvent* event) {

@@ -39,6 +39,8 @@ protected:
     virtual void Form_Unload() {}
 
     void closeEvent(QCloseEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     template <class T> friend class FormName;

@@ -31,8 +31,10 @@ struct Profile {
     QList<Line> lines;
 };
 
+// The blanks the Windows reader trims around names and values: ASCII white
+// space within a line.
 bool isBlank(QChar c) {
-    return c == u' ' || c == u'\t';
+    return c == u' ' || c == u'\t' || c == u'\v' || c == u'\f';
 }
 
 QString trimBlanks(QStringView s) {
@@ -174,8 +176,11 @@ QString truncateToBytes(const QString& v, Encoding enc, qsizetype max) {
     return v.left(i);
 }
 
-// Index of the header of the first section called `section`, or -1.
+// Index of the header of the first section called `section`, or -1. The keys
+// before the first header form a section of their own with the empty name,
+// which comes first: a header "[]" is never found by that name.
 qsizetype findSection(const Profile& p, const QString& section) {
+    if (section.isEmpty()) return -1;
     for (qsizetype i = 0; i < p.lines.size(); ++i) {
         const Parsed parsed = classify(p.lines[i].text);
         if (parsed.kind == Parsed::Section && sameName(parsed.name, section)) return i;
@@ -284,17 +289,23 @@ bool saveAtomically(const QString& path, const QByteArray& data, bool existed) {
 
 } // namespace
 
-QString GetPrivateProfileString(const QString& section, const QString& key, const QString& path) {
+QString GetPrivateProfileString(const QString& sectionAsked, const QString& keyAsked,
+                                const QString& path) {
+    // Names asked for are looked up without the blanks at their ends.
+    const QString section = trimBlanks(sectionAsked);
+    const QString key = trimBlanks(keyAsked);
     QByteArray data;
     if (!readFile(path, &data)) return {};
     const Profile p = parse(data);
-    const qsizetype header = findSection(p, section);
-    if (header < 0) return {};
+    const qsizetype header = section.isEmpty() ? -1 : findSection(p, section);
+    if (header < 0 && !section.isEmpty()) return {};
     for (qsizetype i = header + 1; i < p.lines.size(); ++i) {
         const Parsed parsed = classify(p.lines[i].text);
         if (parsed.kind == Parsed::Section) break;
-        if (parsed.kind == Parsed::Key && sameName(parsed.name, key))
-            return truncateToBytes(unquote(parsed.value), p.encoding, kProfileValueMaxBytes);
+        if (parsed.kind != Parsed::Key || !sameName(parsed.name, key)) continue;
+        // The value ends at a NUL byte, as a C string does.
+        const QString value = parsed.value.left(parsed.value.indexOf(QChar(0)));
+        return truncateToBytes(unquote(value), p.encoding, kProfileValueMaxBytes);
     }
     return {};
 }

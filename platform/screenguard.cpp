@@ -16,6 +16,8 @@ constexpr int kBackstopMs = 250;
 // Another client that takes the focus back at once gets it back from us no
 // more often than this, so the two of us never spin.
 constexpr int kFocusRetryMs = 5;
+// A title bar being dragged follows the pointer this often.
+constexpr int kDragPollMs = 10;
 
 // The X window a widget has now (QWidget::internalWinId can be stale after
 // Qt replaces a window), or 0 without creating one.
@@ -47,6 +49,8 @@ ScreenGuard::ScreenGuard() {
         x11::Listen(this); // Qt may have reset what we asked of the root window
         check();
     });
+    dragPoll_.setInterval(kDragPollMs);
+    connect(&dragPoll_, &QTimer::timeout, this, &ScreenGuard::pollDrag);
     focusRetry_.setSingleShot(true);
     focusRetry_.setInterval(kFocusRetryMs);
     connect(&focusRetry_, &QTimer::timeout, this, &ScreenGuard::reclaimFocus);
@@ -64,7 +68,7 @@ void ScreenGuard::guard(QWidget* form, ScreenCovers* covers, QWidget* panel) {
 void ScreenGuard::stop() {
     backstop_.stop();
     focusRetry_.stop();
-    x11::CapturePointer(false);
+    endDrag(QPoint(), false);
     x11::Listen(nullptr);
     form_ = nullptr;
 }
@@ -233,8 +237,7 @@ void ScreenGuard::pointerOnForeign(Pointer what, x11::Window top, QPoint rootPos
     // click from it, so we move the dialog ourselves and pass a plain click
     // on to the decoration under it (the close box).
     if (what == Pointer::Press) {
-        x11::CapturePointer(false);
-        drag_ = {};
+        endDrag(rootPos, false);
         if (button != 1 || !plain) return;
         for (const auto& [w, frame] : frames_) {
             if (frame != top || !w) continue;
@@ -242,27 +245,44 @@ void ScreenGuard::pointerOnForeign(Pointer what, x11::Window top, QPoint rootPos
             drag_.start = rootPos;
             drag_.origin = w->pos();
             drag_.target = x11::DeepestAt(frame, rootPos, &drag_.local);
-            x11::CapturePointer(true); // the drag goes on over our own windows
+            // Over our own windows the pointer's moves go to Qt, not here:
+            // where it is is asked until the button is let go.
+            dragPoll_.start();
             return;
         }
         return;
     }
-    if (!drag_.window) { // never leave the pointer captured: our own windows would get nothing
-        x11::CapturePointer(false);
-        return;
+    if (what == Pointer::Motion && button == 1)
+        followDrag(rootPos);
+    else if (what == Pointer::Release && button == 1)
+        endDrag(rootPos, true);
+}
+
+void ScreenGuard::followDrag(QPoint rootPos) {
+    if (!drag_.window) return;
+    const QPoint delta = rootPos - drag_.start;
+    if (!drag_.moved && delta.manhattanLength() < QApplication::startDragDistance()) return;
+    drag_.moved = true;
+    drag_.window->move(drag_.origin + delta);
+}
+
+void ScreenGuard::endDrag(QPoint rootPos, bool released) {
+    dragPoll_.stop();
+    if (drag_.window && released) {
+        followDrag(rootPos);
+        if (!drag_.moved) x11::SendClick(drag_.target, drag_.local, drag_.start, 1);
     }
-    if (what == Pointer::Motion && button == 1) {
-        const QPoint delta = rootPos - drag_.start;
-        if (!drag_.moved && delta.manhattanLength() < QApplication::startDragDistance()) return;
-        drag_.moved = true;
-        drag_.window->move(drag_.origin + delta);
-        return;
-    }
-    if (what == Pointer::Release) {
-        x11::CapturePointer(false);
-        if (!drag_.moved && button == 1) x11::SendClick(drag_.target, drag_.local, drag_.start, 1);
-        drag_ = {};
-    }
+    drag_ = {};
+}
+
+void ScreenGuard::pollDrag() {
+    QPoint pos;
+    bool held = false;
+    if (!x11::QueryPointer(&pos, &held)) return endDrag(drag_.start, false);
+    if (held)
+        followDrag(pos);
+    else
+        endDrag(pos, true);
 }
 
 } // namespace platform

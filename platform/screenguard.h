@@ -50,6 +50,9 @@ private:
     void findFrames();
     QWidget* focusTarget() const;
     void reclaimFocus();
+    void followDrag(QPoint rootPos);
+    void endDrag(QPoint rootPos, bool released);
+    void pollDrag();
 
     // x11::Listener
     void stackChanged() override;
@@ -66,6 +69,7 @@ private:
     x11::Window friend_ = 0;
     QTimer backstop_;
     QTimer focusRetry_;
+    QTimer dragPoll_;
     QElapsedTimer lastReclaim_;
     // Our framed windows that stand above the lock, bottom to top, by frame.
     QList<std::pair<QPointer<QWidget>, x11::Window>> frames_;

@@ -55,26 +55,27 @@ bool GrabKeyboard() {
     return reply && reply->status == XCB_GRAB_STATUS_SUCCESS;
 }
 
-namespace {
-bool capturing = false;
-}
-
 bool GrabPointer() {
     xcb_connection_t* c = connection();
     if (!c) return false;
     const uint16_t mask =
         XCB_EVENT_MASK_BUTTON_PRESS | XCB_EVENT_MASK_BUTTON_RELEASE | XCB_EVENT_MASK_POINTER_MOTION;
     const auto cookie =
-        xcb_grab_pointer(c, /*owner_events=*/!capturing, rootWindow(c), mask, XCB_GRAB_MODE_ASYNC,
+        xcb_grab_pointer(c, /*owner_events=*/1, rootWindow(c), mask, XCB_GRAB_MODE_ASYNC,
                          XCB_GRAB_MODE_ASYNC, XCB_NONE, XCB_NONE, XCB_CURRENT_TIME);
     const Reply<xcb_grab_pointer_reply_t> reply(xcb_grab_pointer_reply(c, cookie, nullptr));
     return reply && reply->status == XCB_GRAB_STATUS_SUCCESS;
 }
 
-void CapturePointer(bool on) {
-    if (on == capturing) return;
-    capturing = on;
-    GrabPointer(); // the same client grabbing again changes its grab at once
+bool QueryPointer(QPoint* rootPos, bool* button1) {
+    xcb_connection_t* c = connection();
+    if (!c) return false;
+    const Reply<xcb_query_pointer_reply_t> r(
+        xcb_query_pointer_reply(c, xcb_query_pointer(c, rootWindow(c)), nullptr));
+    if (!r) return false;
+    *rootPos = QPoint(r->root_x, r->root_y);
+    *button1 = r->mask & XCB_BUTTON_MASK_1;
+    return true;
 }
 
 void UngrabKeyboardAndPointer() {
@@ -154,6 +155,43 @@ void Map(Window window) {
     xcb_connection_t* c = connection();
     if (!c) return;
     xcb_map_window(c, window);
+    xcb_flush(c);
+}
+
+namespace {
+xcb_atom_t atom(xcb_connection_t* c, const char* name) {
+    const Reply<xcb_intern_atom_reply_t> r(xcb_intern_atom_reply(
+        c, xcb_intern_atom(c, 0, uint16_t(qstrlen(name)), name), nullptr));
+    return r ? r->atom : XCB_NONE;
+}
+} // namespace
+
+void SkipTaskbarAndPager(Window window) {
+    xcb_connection_t* c = connection();
+    if (!c) return;
+    static const xcb_atom_t state = atom(c, "_NET_WM_STATE");
+    static const xcb_atom_t skip[] = {atom(c, "_NET_WM_STATE_SKIP_TASKBAR"),
+                                      atom(c, "_NET_WM_STATE_SKIP_PAGER")};
+    const Reply<xcb_get_window_attributes_reply_t> a(xcb_get_window_attributes_reply(
+        c, xcb_get_window_attributes(c, xcb_window_t(window)), nullptr));
+    if (a && a->override_redirect) {
+        xcb_change_property(c, XCB_PROP_MODE_APPEND, xcb_window_t(window), state, XCB_ATOM_ATOM,
+                            32, 2, skip);
+    } else {
+        // The window manager owns the states of a managed window: it is asked.
+        xcb_client_message_event_t e{};
+        e.response_type = XCB_CLIENT_MESSAGE;
+        e.format = 32;
+        e.window = xcb_window_t(window);
+        e.type = state;
+        e.data.data32[0] = 1; // add
+        e.data.data32[1] = skip[0];
+        e.data.data32[2] = skip[1];
+        e.data.data32[3] = 1; // from an application
+        xcb_send_event(c, 0, rootWindow(c),
+                       XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY,
+                       reinterpret_cast<const char*>(&e));
+    }
     xcb_flush(c);
 }
 
@@ -269,9 +307,23 @@ bool focusIsOurs(xcb_connection_t* c) {
     return !f || IsOurs(f->focus);
 }
 
+// Requests other clients send to the window manager through the root window:
+// watching the root window, we get them too, and they are not for Qt.
+QSet<xcb_atom_t> windowManagerRequests(xcb_connection_t* c) {
+    QSet<xcb_atom_t> atoms;
+    for (const char* name :
+         {"_NET_ACTIVE_WINDOW", "_NET_CLOSE_WINDOW", "_NET_WM_STATE", "WM_CHANGE_STATE",
+          "_KDE_WM_CHANGE_STATE", "_NET_MOVERESIZE_WINDOW", "_NET_WM_MOVERESIZE",
+          "_NET_RESTACK_WINDOW", "_NET_REQUEST_FRAME_EXTENTS", "_NET_WM_DESKTOP",
+          "_NET_CURRENT_DESKTOP", "_NET_SHOWING_DESKTOP", "_NET_NUMBER_OF_DESKTOPS"})
+        atoms.insert(atom(c, name));
+    return atoms;
+}
+
 class EventWatch : public QAbstractNativeEventFilter {
 public:
     Listener* listener = nullptr;
+    QSet<xcb_atom_t> requests;
 
     bool nativeEventFilter(const QByteArray& type, void* message, qintptr*) override {
         xcb_connection_t* c = connection();
@@ -321,6 +373,8 @@ public:
             if (left && !focusIsOurs(c)) listener->focusTaken();
             return false;
         }
+        case XCB_CLIENT_MESSAGE:
+            return requests.contains(reinterpret_cast<xcb_client_message_event_t*>(event)->type);
         case XCB_DESTROY_NOTIFY: {
             auto* e = reinterpret_cast<xcb_destroy_notify_event_t*>(event);
             if (e->event == e->window && listener->adoptDestroyed(e->window)) {
@@ -361,6 +415,7 @@ void Listen(Listener* listener) {
     if (!c) return;
     static bool installed = false;
     if (!installed) {
+        watch().requests = windowManagerRequests(c);
         QCoreApplication::instance()->installNativeEventFilter(&watch());
         installed = true;
     }

@@ -26,9 +26,8 @@ bool GrabPointer();
 
 void UngrabKeyboardAndPointer();
 
-// While on, our pointer grab reports every pointer event to us relative to
-// the root window, over our own windows too (for dragging a title bar).
-void CapturePointer(bool on);
+// Where the pointer is, and whether its first button is down.
+bool QueryPointer(QPoint* rootPos, bool* button1);
 
 // Whether the window was made by this program's connection.
 bool IsOurs(Window window);
@@ -50,6 +49,9 @@ StackState InspectStack(const QList<Window>& guarded, const QList<Window>& above
                         const QList<Window>& friends);
 
 void Map(Window window);
+// Asks window managers to leave a mapped window out of taskbars and pagers
+// (a window no manager manages gets the states set directly).
+void SkipTaskbarAndPager(Window window);
 // The X server fills the window black wherever it shows.
 void PaintBlack(Window window);
 // Restacks the windows to the very top, in this order (the last on top).
@@ -84,9 +86,8 @@ public:
     // Where a key goes that no window of ours would get (the focus is
     // elsewhere); 0 leaves it to be dropped.
     virtual Window keyTarget() = 0;
-    // The pointer, held by our grab, acts on a window of another client, or
-    // on any window while captured (`top` is the child of the root window
-    // under it).
+    // The pointer, held by our grab, acts on a window of another client
+    // (`top` is the child of the root window under it).
     enum class Pointer { Press, Motion, Release };
     virtual void pointerOnForeign(Pointer what, Window top, QPoint rootPos, int button,
                                   bool plain) = 0;

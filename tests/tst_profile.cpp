@@ -89,8 +89,24 @@ private slots:
         QTest::newRow("quotes stripped before the cut")
             << QByteArray("[Pass]\nWord=\"") + QByteArray(254, 'b') + "\"" << p << w
             << QString(254, 'b');
-        QTest::newRow("nul byte in file")
-            << QByteArray("[Pass]\nWord=a\0b\n", 15) << p << w << QString("a") + QChar(0) + "b";
+        QTest::newRow("nul byte ends the value")
+            << QByteArray("[Pass]\nWord=a\0b\n", 15) << p << w << "a";
+        QTest::newRow("nul byte before a closing quote")
+            << QByteArray("[Pass]\nWord=\"a\0\"\n", 16) << p << w << "\"a";
+        QTest::newRow("vertical tab and form feed trimmed")
+            << QByteArray("\v[\fPass\v]\f\n\fWord\v=\f a\v\f\n") << p << w << "a";
+        QTest::newRow("keys before the first header: the empty name")
+            << QByteArray("Word=top\n[Pass]\nWord=x\n") << "" << w << "top";
+        QTest::newRow("[] is never found by the empty name")
+            << QByteArray("[]\nWord=x\n") << "" << w << "";
+        QTest::newRow("[] after keys of the empty name")
+            << QByteArray("Word=top\n[]\nWord=x\n") << "" << w << "top";
+        QTest::newRow("[ without ] is no header")
+            << QByteArray("[Pass]\n[Pic\nWord=x\n") << p << w << "x";
+        QTest::newRow("[ without ] leaves the key in the section before")
+            << QByteArray("[Pic]\n[Pass\nWord=x\n") << p << w << "";
+        QTest::newRow("names asked for are trimmed")
+            << QByteArray("[Pass]\nWord=x\n") << " Pass\t" << "\vWord " << "x";
     }
     void read() {
         QFETCH(QByteArray, file);

@@ -57,6 +57,43 @@ xdotool mousemove 960 540 click --repeat 2 --delay 80 1
 expect "double-click opens the dialog" wait_until 5 visible_window 'パスワードを入力'
 DIALOG=$(visible_window 'パスワードを入力')
 expect "dialog above the lock window" wait_until 3 is_above "$DIALOG" "$LOCK"
+
+# A fixed dialog, out of taskbars, whose title bar works although the lock
+# holds the pointer.
+expect "dialog stays out of the taskbar and the pager" \
+    sh -c "xprop -id $DIALOG _NET_WM_STATE | grep SKIP_TASKBAR | grep -q SKIP_PAGER"
+expect "dialog cannot be resized" sh -c "xprop -id $DIALOG WM_NORMAL_HINTS |
+    grep -q 'minimum size: 250 by 69' && xprop -id $DIALOG WM_NORMAL_HINTS | grep -q 'maximum size: 250 by 69'"
+position() { xwininfo -id "$1" | awk '/Absolute upper-left X/ { x = $NF } /Absolute upper-left Y/ { print x "," $NF }'; }
+frame() { # sets FX FY FW FH: the window manager's frame of the dialog
+    eval "$(xdotool getwindowgeometry --shell "$("$XPROBE" toplevel "$DIALOG")" |
+        sed -n 's/^X=/FX=/p; s/^Y=/FY=/p; s/^WIDTH=/FW=/p; s/^HEIGHT=/FH=/p')"
+}
+frame
+BEFORE=$(position "$DIALOG")
+xdotool mousemove $((FX + FW / 3)) $((FY + 8)) mousedown 1 mousemove $((FX + FW / 3 + 30)) $((FY + 28)) \
+    mousemove $((FX + FW / 3 + 60)) $((FY + 48)) mouseup 1
+moved() { [ "$(position "$DIALOG")" = "$((${BEFORE%,*} + 60)),$((${BEFORE#*,} + 40))" ]; }
+expect "dragging the title bar moves the dialog" wait_until 3 moved
+box_has_text() { # dark stars right of where the cursor stands in an empty box
+    set -- $(position "$DIALOG" | tr , ' ')
+    "$XPROBE" find $(($1 + 84)) $(($2 + 12)) 40 14 000000
+}
+xdotool type --delay 20 typed
+expect "the password box shows what was typed" wait_until 3 box_has_text
+frame
+xdotool mousemove $((FX + FW - 12)) $((FY + 9)) click 1
+expect "the close box closes the dialog" wait_until 3 no_visible_window 'パスワードを入力'
+
+# Dismissed: the window manager's own mouse bindings do not act on the lock.
+xdotool keydown alt mousemove 300 900 mousedown 1 mousemove 500 950 mousemove 700 1000 mouseup 1 click 2 keyup alt
+expect "Alt+drag and Alt+middle-click leave the lock where it is" holds_for 0.5 sh -c \
+    "xwininfo -id $LOCK | grep -q -- '-geometry 1920x1080+0+0' && [ \"\$('$XPROBE' top)\" = $LOCK ]"
+
+xdotool mousemove 960 540 click --repeat 2 --delay 80 1
+expect "double-click loads the dialog anew" wait_until 5 visible_window 'パスワードを入力'
+DIALOG=$(visible_window 'パスワードを入力')
+expect "... with an empty password box" holds_for 0.3 sh -c "! box_has_text"
 xdotool type --delay 20 wrong
 xdotool key Return
 expect "refusal shown" wait_until 5 visible_window '^ちがうぽむ$'
@@ -76,6 +113,7 @@ expect "stored password reveals the panel" wait_until 5 pixel_is_not 600 5 00000
 expect "title box shown: red title" "$XPROBE" find 0 0 193 73 ff0000
 expect "title box shown: yellow version" "$XPROBE" find 0 0 193 73 ffff00
 expect "grab still held after unlocking" keyboard_taken
+expect "no click reached another client" test "$(grep -c '^click$' "$WORK/raiser.log")" -eq 0
 
 kill "$LOCK_PID" 2>/dev/null
 summary

@@ -10,7 +10,8 @@
 //   xprobe raiser [focus] [above]         maps a window and raises it every 10 ms (and
 //                                         with "focus" takes the input focus as often;
 //                                         with "above" asks to be always on top);
-//                                         prints "key" for every key it receives
+//                                         prints "key" for every key it receives, and
+//                                         "click" for every click
 //   xprobe hold-keyboard MS               holds the keyboard for MS ms, lets go, then
 //                                         prints how many ms passed until someone else
 //                                         held it (5 s at most, then "never")
@@ -161,7 +162,7 @@ int raiser(Display* d, bool stealFocus, bool above) {
         XChangeProperty(d, w, state, XA_ATOM, 32, PropModeReplace,
                         reinterpret_cast<const unsigned char*>(&aboveAtom), 1);
     }
-    XSelectInput(d, w, KeyPressMask | StructureNotifyMask);
+    XSelectInput(d, w, KeyPressMask | ButtonPressMask | StructureNotifyMask);
     XMapRaised(d, w);
     XFlush(d);
     std::setvbuf(stdout, nullptr, _IOLBF, 0);
@@ -171,6 +172,7 @@ int raiser(Display* d, bool stealFocus, bool above) {
             XEvent e;
             XNextEvent(d, &e);
             if (e.type == KeyPress) std::printf("key\n");
+            if (e.type == ButtonPress) std::printf("click\n");
         }
         XRaiseWindow(d, w);
         if (stealFocus) XSetInputFocus(d, w, RevertToParent, CurrentTime);
