@@ -4,6 +4,7 @@
 #include "platform/form.h"
 #include "platform/guardianlink.h"
 #include "platform/picture.h"
+#include "platform/qttexts.h"
 #include "platform/screenguard.h"
 #include "platform/x11.h"
 #include "support/ini.h"
@@ -30,6 +31,7 @@ int main(int argc, char** argv) {
     // Hiding windows never ends the program; unloading the last form does.
     app.setQuitOnLastWindowClosed(false);
     app.setWindowIcon(QIcon(QStringLiteral(":/icon.png")));
+    platform::UseJapaneseQtTexts();
 
     platform::GuardianLink& guardian = platform::GuardianLink::instance();
     guardian.attach();

@@ -72,6 +72,7 @@ LockWindowForm::LockWindowForm()
     // Covers the whole primary screen from its first appearance.
     if (const QScreen* screen = QGuiApplication::primaryScreen()) setGeometry(screen->geometry());
     setWindowState(Qt::WindowFullScreen);
+    followPrimaryScreen();
 
     platform::KeyGuard::instance().setCoverWindow(this);
     covers = new platform::ScreenCovers(this);
@@ -164,10 +165,32 @@ void LockWindowForm::createSettingsPanel() {
 }
 
 void LockWindowForm::setTabOrderByIndex() {
-    // TabIndex 2, 4, 5, 6, 7, 8, 9: the focusable controls in that order.
-    QWidget* order[] = {Text1, Command3, Text2, Command2, Command1, Command4, Text3};
+    // TabIndex 2, 4, 5, 6, 7, 8, 9, 10: the focusable controls in that order;
+    // the title box takes the focus too, as a picture box does.
+    Picture1->setFocusPolicy(Qt::TabFocus);
+    QWidget* order[] = {Text1, Command3, Text2, Command2, Command1, Command4, Text3, Picture1};
     for (size_t i = 1; i < std::size(order); ++i)
         setTabOrder(order[i - 1], order[i]);
+}
+
+void LockWindowForm::followPrimaryScreen() {
+    // No window manager resizes it: it follows a new resolution, or another
+    // monitor made primary, itself. The resize centres Image1; a picture
+    // decoded only where it showed is decoded for the new size.
+    const auto follow = [this] {
+        const QScreen* screen = QGuiApplication::primaryScreen();
+        if (!screen) return;
+        setGeometry(screen->geometry());
+        Image1->decodeFor(screenSize());
+    };
+    const auto watch = [this, follow](QScreen* screen) {
+        if (screen) connect(screen, &QScreen::geometryChanged, this, follow);
+    };
+    watch(QGuiApplication::primaryScreen());
+    connect(qGuiApp, &QGuiApplication::primaryScreenChanged, this, [watch, follow](QScreen* s) {
+        watch(s);
+        follow();
+    });
 }
 
 QSize LockWindowForm::screenSize() const {

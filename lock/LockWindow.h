@@ -63,6 +63,7 @@ private:
     void createTitleBox();
     void createSettingsPanel();
     void setTabOrderByIndex();
+    void followPrimaryScreen();
     QSize screenSize() const; // in pixels, for decoding only what shows
 
     void Form_DblClick();

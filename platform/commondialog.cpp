@@ -7,37 +7,66 @@ namespace platform {
 namespace {
 
 // "desc|pattern|desc|pattern|" -> Qt's "desc (pattern)" filters, in order.
+// "*.*" means every file there, also those without a dot in their names.
 QStringList nameFilters(const QString& filter) {
     const QStringList parts = filter.split(u'|');
     QStringList result;
     for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
         if (parts[i].isEmpty() && parts[i + 1].isEmpty()) continue;
-        QString patterns = parts[i + 1];
-        patterns.replace(u';', u' ');
-        result << parts[i] + QStringLiteral(" (") + patterns + u')';
+        QStringList patterns = parts[i + 1].split(u';', Qt::SkipEmptyParts);
+        for (QString& p : patterns)
+            if (p.trimmed() == QStringLiteral("*.*")) p = QStringLiteral("*");
+        result << parts[i] + QStringLiteral(" (") + patterns.join(u' ') + u')';
     }
     return result;
 }
 
+// Qt's own dialog with the one check it does not make itself.
+class FileDialog : public QFileDialog {
+public:
+    FileDialog(QWidget* owner, const QString& title, const QString& directory, bool pathMustExist)
+        : QFileDialog(owner, title, directory), pathMustExist_(pathMustExist) {}
+
+    void accept() override {
+        // A name in a folder that does not exist stays in the box.
+        const QStringList chosen = selectedFiles();
+        if (pathMustExist_ && !chosen.isEmpty() && !QFileInfo(chosen.first()).dir().exists())
+            return;
+        QFileDialog::accept();
+    }
+
+private:
+    bool pathMustExist_;
+};
+
 } // namespace
 
 bool CommonDialog::ShowOpen(QWidget* owner) {
-    QFileDialog dialog(owner, DialogTitle, directory_);
+    FileDialog dialog(owner, DialogTitle, directory_, Flags & kPathMustExist);
     // Qt's own dialog: it is a child of the lock window, so it opens above it,
     // and it runs in this process, where the keyboard grab lets its keys through.
     dialog.setOption(QFileDialog::DontUseNativeDialog);
     dialog.setOption(QFileDialog::HideNameFilterDetails);
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    // Without "file must exist" a name that names no file comes back as it is.
     dialog.setFileMode((Flags & kFileMustExist) ? QFileDialog::ExistingFile : QFileDialog::AnyFile);
     // No renaming or deleting from here: the program writes nothing but its
-    // settings file. (Qt's dialog has no read-only check box to hide.)
+    // settings file.
     dialog.setOption(QFileDialog::ReadOnly);
-    dialog.setNameFilters(nameFilters(Filter));
+    const QStringList filters = nameFilters(Filter);
+    dialog.setNameFilters(filters);
+    if (filterIndex_ >= 0 && filterIndex_ < filters.size())
+        dialog.selectNameFilter(filters[filterIndex_]);
     if (!FileName.isEmpty()) dialog.selectFile(FileName);
     dialog.setWindowModality(Qt::ApplicationModal);
 
     const bool accepted = dialog.exec() == QDialog::Accepted;
     directory_ = dialog.directory().absolutePath();
+    // The dialog names its filter without the patterns it hides.
+    const QString chosenFilter = dialog.selectedNameFilter();
+    for (qsizetype i = 0; i < filters.size(); ++i)
+        if (filters[i] == chosenFilter || filters[i].left(filters[i].lastIndexOf(u'(')).trimmed() == chosenFilter)
+            filterIndex_ = int(i);
     if (!accepted || dialog.selectedFiles().isEmpty()) {
         if (CancelError) return false;
         FileName.clear();

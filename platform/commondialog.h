@@ -7,10 +7,14 @@ class QWidget;
 namespace platform {
 
 // The common file-open dialog, with the properties the program sets before
-// each use. It remembers where the last use ended.
+// each use. It remembers where the last use ended: the folder, the file and
+// the filter.
 class CommonDialog {
 public:
-    static constexpr long kFileMustExist = 0x800;
+    // The Flags bits it gives meaning to, as the common dialog has them.
+    static constexpr long kHideReadOnly = 0x4;     // Qt's dialog has no read-only box to hide
+    static constexpr long kPathMustExist = 0x800;  // the folder of the name typed must exist
+    static constexpr long kFileMustExist = 0x1000; // the file must exist
 
     QString DialogTitle;
     bool CancelError = false;
@@ -27,6 +31,7 @@ public:
 
 private:
     QString directory_;
+    int filterIndex_ = -1; // the filter chosen last
 };
 
 } // namespace platform

@@ -13,6 +13,15 @@ void ImageBox::setPicture(const Picture& picture) {
     update();
 }
 
+void ImageBox::decodeFor(QSize viewport) {
+    if (!picture_.isPartial() || picture_.source().isEmpty()) return;
+    Picture again;
+    if (LoadPicture(picture_.source(), &again, viewport) && again.size() == picture_.size()) {
+        picture_ = again;
+        update();
+    }
+}
+
 void ImageBox::paintEvent(QPaintEvent* event) {
     if (picture_.isNull()) return;
     // Only the decoded part has pixels; the rest of the picture never shows.

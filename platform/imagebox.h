@@ -16,6 +16,10 @@ public:
     void setPicture(const Picture& picture);
     const Picture& picture() const { return picture_; }
 
+    // A picture decoded only where it showed is decoded again for a screen
+    // of this size; its size and place stay as they are.
+    void decodeFor(QSize viewport);
+
 signals:
     void doubleClicked();
 

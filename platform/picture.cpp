@@ -41,11 +41,13 @@ bool decode(const QString& path, Picture* picture, QSize viewport) {
         QImage image = reader.read();
         if (image.isNull()) return false;
         *picture = Picture(size, std::move(image), part.topLeft());
+        picture->setSource(path);
         return true;
     }
     QImage image = reader.read();
     if (image.isNull()) return false;
     *picture = Picture(std::move(image));
+    picture->setSource(path);
     return true;
 }
 

@@ -18,6 +18,11 @@ public:
     Picture(QSize size, QImage part, QPoint offset)
         : size_(size), part_(std::move(part)), offset_(offset) {}
 
+    // The file it was read from, and whether only a part of it was decoded.
+    const QString& source() const { return source_; }
+    void setSource(const QString& path) { source_ = path; }
+    bool isPartial() const { return part_.size() != size_; }
+
     bool isNull() const { return size_.isEmpty(); }
     QSize size() const { return size_; }
     const QImage& part() const { return part_; }
@@ -27,6 +32,7 @@ private:
     QSize size_;
     QImage part_;
     QPoint offset_;
+    QString source_;
 };
 
 // The picture loader: BMP, JPEG, GIF, PNG. An empty path gives an empty

@@ -349,6 +349,15 @@ private slots:
         QCOMPARE(lock.Label1->text(), QString("「　ぽむ !?　」"));
         QCOMPARE(lock.Command2->text(), QString("←　セットして保存するぽむ　→"));
         QCOMPARE(lock.Text1->nextInFocusChain(), lock.Command3);
+        // The title box is a tab stop, last after Text3 (TabIndex 10).
+        const auto nextTabStop = [](QWidget* w) {
+            do
+                w = w->nextInFocusChain();
+            while (!(w->focusPolicy() & Qt::TabFocus));
+            return w;
+        };
+        QCOMPARE(nextTabStop(lock.Text3), lock.Picture1);
+        QCOMPARE(nextTabStop(lock.Picture1), lock.Text1);
         frmLoginForm& dialog = frmLogin();
         QCOMPARE(dialog.windowTitle(), QString("　パスワードを入力するぽむ 　O（^o^）。"));
         QCOMPARE(dialog.size(), QSize(250, 69));

@@ -1,9 +1,13 @@
 #include "helpers.h"
 
+#include "platform/commondialog.h"
 #include "platform/imagebox.h"
 #include "platform/keyguard.h"
+#include "platform/qttexts.h"
 
 #include <QFileDialog>
+#include <QDialogButtonBox>
+#include <QFileSystemModel>
 #include <QGroupBox>
 #include <QLineEdit>
 #include <QPushButton>
@@ -50,6 +54,7 @@ class TestPanel : public QObject {
     ProgramDir dir;
 
 private slots:
+    void initTestCase() { QVERIFY(platform::UseJapaneseQtTexts()); }
     void cleanup() {
         unloadAllForms();
         dir.clear();
@@ -191,7 +196,7 @@ private slots:
 
         QCOMPARE(title, QString("open backpicture"));
         QCOMPARE(filters, QStringList({"BMP(*.bmp) (*.bmp)", "JPG(*.jpg) (*.jpg)",
-                                       "GIF(*.gif) (*.gif)", "all file (*.*) (*.*)"}));
+                                       "GIF(*.gif) (*.gif)", "all file (*.*) (*)"}));
         QCOMPARE(owner, &lock);
         QVERIFY(answerer.boxes.isEmpty());
         if (changes) {
@@ -224,6 +229,87 @@ private slots:
         lock.Command4->click();
         QCOMPARE(lock.Image1->picture().size(), QSize(40, 30));
         QCOMPARE(lock.Image1->pos(), centredAt({40, 30}));
+    }
+
+    // Each Flags bit as the common dialog has it: "path must exist" (with
+    // "hide read-only": the program's 2052) lets a name that names no file
+    // come back, silently, but not one in a folder that does not exist.
+    void fileDialogFlags_data() {
+        QTest::addColumn<long>("flags");
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<bool>("returned");
+        QTest::newRow("2052, no such file") << 2052L << "none.bmp" << true;
+        QTest::newRow("2052, no such folder") << 2052L << "nowhere/none.bmp" << false;
+        QTest::newRow("file must exist, no such file") << 0x1000L << "none.bmp" << false;
+        QTest::newRow("no flags, no such folder") << 0L << "nowhere/none.bmp" << true;
+    }
+    void fileDialogFlags() {
+        QFETCH(long, flags);
+        QFETCH(QString, typed);
+        QFETCH(bool, returned);
+        platform::CommonDialog common;
+        common.Flags = flags;
+        common.CancelError = true;
+        common.Filter = "all file (*.*)|*.*|";
+        ModalAnswerer answerer;
+        bool answered = false;
+        answerer.other = [&](QWidget* modal) {
+            auto* dialog = qobject_cast<QFileDialog*>(modal);
+            if (!dialog || answered) return;
+            answered = true;
+            chooseFile(dialog, dir.path(typed));
+            // Still open: the name was not taken.
+            QTimer::singleShot(300, dialog, [dialog] { dialog->reject(); });
+        };
+        QWidget owner;
+        QCOMPARE(common.ShowOpen(&owner), returned);
+        if (returned) QCOMPARE(common.FileName, dir.path(typed));
+        if (flags & platform::CommonDialog::kFileMustExist) {
+            QCOMPARE(answerer.boxes.size(), 1); // Qt's own warning, in Japanese
+            QVERIFY(answerer.boxes[0].text.contains("ファイルが見つかりません"));
+        } else {
+            QVERIFY(answerer.boxes.isEmpty());
+        }
+    }
+
+    // The folder, the file and the filter of the last use come back, and
+    // "all file (*.*)" lists files without a dot in their names too.
+    void fileDialogRemembers() {
+        dir.picture("a.bmp", 4, 4);
+        QFile plain(dir.path("plain"));
+        QVERIFY(plain.open(QIODevice::WriteOnly));
+        plain.close();
+        platform::CommonDialog common;
+        common.CancelError = true;
+        common.Filter = "BMP(*.bmp)|*.bmp|all file (*.*)|*.*|";
+        ModalAnswerer answerer;
+        QString filterShown, folderShown, openText;
+        QStringList listed;
+        answerer.other = [&](QWidget* modal) {
+            auto* dialog = qobject_cast<QFileDialog*>(modal);
+            if (!dialog) return;
+            filterShown = dialog->selectedNameFilter();
+            folderShown = dialog->directory().absolutePath();
+            openText = dialog->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Open)->text();
+            if (common.FileName.isEmpty()) {
+                dialog->selectNameFilter("all file (*.*) (*)");
+                chooseFile(dialog, dir.path("a.bmp"));
+                return;
+            }
+            auto* model = dialog->findChild<QFileSystemModel*>();
+            QTRY_VERIFY(model && model->rowCount(model->index(dir.path(""))) >= 2);
+            const QModelIndex folder = model->index(dir.path(""));
+            for (int row = 0; row < model->rowCount(folder); ++row)
+                listed << model->index(row, 0, folder).data().toString();
+            dialog->reject();
+        };
+        QWidget owner;
+        QVERIFY(common.ShowOpen(&owner));
+        QCOMPARE(openText, QString("開く(&O)")); // Qt's own buttons speak Japanese
+        QVERIFY(!common.ShowOpen(&owner));       // cancelled, the second time
+        QCOMPARE(filterShown, QString("all file (*.*)"));
+        QCOMPARE(QDir(folderShown), QDir(dir.path("")));
+        QVERIFY2(listed.contains("plain") && listed.contains("a.bmp"), qPrintable(listed.join(',')));
     }
 
     void showFileName_data() {

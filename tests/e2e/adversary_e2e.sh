@@ -131,6 +131,7 @@ attack() { # attack NAME : one-off attacks run now, standing ones in the backgro
     destroy) "$XPROBE" destroy "$(lock_window)" ;;
     close-lock) wmctrl -i -c "$(lock_window)"; "$XPROBE" close "$(lock_window)" ;;
     close-cover) wmctrl -i -c "$(cover_window)"; "$XPROBE" close "$(cover_window)" ;;
+    destroy-cover) "$XPROBE" destroy "$(cover_window)" ;;
     raiser) "$XPROBE" raiser >/dev/null & ATTACKER=$! ;;
     raiser-above) "$XPROBE" raiser above >/dev/null & ATTACKER=$! ;;
     above+focus) "$XPROBE" raiser above focus >/dev/null & ATTACKER=$! ;;
@@ -142,7 +143,7 @@ owner_gets_in() {
 }
 
 STATES="Locked Asking Refused Dismissed"
-ATTACKS="unmap minimize destroy close-lock close-cover raiser raiser-above above+focus"
+ATTACKS="unmap minimize destroy close-lock close-cover destroy-cover raiser raiser-above above+focus"
 : >"$WORK/table"
 for state in $STATES; do
     for name in $ATTACKS; do

@@ -135,6 +135,15 @@ is_topmost() { [ "$(topmost_window)" = "$("$XPROBE" toplevel "$1")" ]; }
 is_above() { "$XPROBE" above "$1" "$2"; } # is_above A B : A (its frame) stands above B
 
 pixel_is() { [ "$("$XPROBE" pixel "$1" "$2")" = "$3" ]; }
+pixel_near() { # pixel_near X Y RRGGBB : each channel within 16 (a JPEG's colours)
+    local got i a b
+    got=$("$XPROBE" pixel "$1" "$2") || return 1
+    for i in 1 3 5; do
+        a=$(printf '%d' "0x$(echo "$got" | cut -c$i-$((i + 1)))")
+        b=$(printf '%d' "0x$(echo "$3" | cut -c$i-$((i + 1)))")
+        [ $((a - b)) -le 16 ] && [ $((b - a)) -le 16 ] || return 1
+    done
+}
 pixel_is_not() { [ "$("$XPROBE" pixel "$1" "$2")" != "$3" ]; }
 keyboard_taken() { ! "$XPROBE" grab-keyboard; }
 pointer_taken() { ! "$XPROBE" grab-pointer; }
