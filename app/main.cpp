@@ -38,8 +38,9 @@ int main(int argc, char** argv) {
     // The stored picture is read while the lock window is being made; the
     // lock sequence takes it when it asks for the same file.
     if (!guardian.startsWithoutPicture())
-        platform::PrefetchPicture([] { return ini::ReadIni(QStringLiteral("Pic"), QStringLiteral("Back")); },
-                                  QGuiApplication::primaryScreen()->geometry().size());
+        platform::PrefetchPicture(
+            [] { return ini::ReadIni(QStringLiteral("Pic"), QStringLiteral("Back")); },
+            QGuiApplication::primaryScreen()->geometry().size());
     platform::ScreenGuard::instance().setFriend(guardian.cover());
     QObject::connect(&guardian, &platform::GuardianLink::coverChanged,
                      &platform::ScreenGuard::instance(), &platform::ScreenGuard::setFriend);

@@ -12,12 +12,12 @@
 #include <X11/Xutil.h>
 
 #include <cerrno>
-#include <dirent.h>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <dirent.h>
 #include <fcntl.h>
 #include <fstream>
 #include <string>
@@ -56,12 +56,14 @@ long treePeakRssKib(pid_t root) {
         const pid_t pid = std::atoi(e->d_name);
         if (pid <= 0) continue;
         std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
-        std::string content((std::istreambuf_iterator<char>(stat)), std::istreambuf_iterator<char>());
+        std::string content((std::istreambuf_iterator<char>(stat)),
+                            std::istreambuf_iterator<char>());
         const size_t close = content.rfind(')');
         if (close == std::string::npos) continue;
         char state = 0;
         int parent = 0;
-        if (std::sscanf(content.c_str() + close + 1, " %c %d", &state, &parent) == 2 && parent == root)
+        if (std::sscanf(content.c_str() + close + 1, " %c %d", &state, &parent) == 2 &&
+            parent == root)
             total += treePeakRssKib(pid);
     }
     closedir(proc);
@@ -96,7 +98,8 @@ int main(int argc, char** argv) {
     }
     double cover = -1, grab = -1, picture = wantPicture ? -1 : 0;
     double free = 0, freeSince = -1;
-    while (nowMs() - start < 15000 && (cover < 0 || grab < 0 || picture < 0 || nowMs() - start < 1000)) {
+    while (nowMs() - start < 15000 &&
+           (cover < 0 || grab < 0 || picture < 0 || nowMs() - start < 1000)) {
         const double t = nowMs() - start;
         if (grab < 0 || t < 1000) {
             const int s = XGrabKeyboard(d, root, False, GrabModeAsync, GrabModeAsync, CurrentTime);
@@ -118,7 +121,7 @@ int main(int argc, char** argv) {
         usleep(grab < 0 || t >= 1000 ? 1000 : 250);
     }
     if (freeSince >= 0) free += 1000 - freeSince; // never held again
-    usleep(300000); // let memory settle after the picture is up
+    usleep(300000);                               // let memory settle after the picture is up
     const long peak = treePeakRssKib(child);
     kill(-child, SIGTERM);
     for (int i = 0; i < 100 && waitpid(child, nullptr, WNOHANG) == 0; ++i)

@@ -182,7 +182,8 @@ void Guardian::readLock() {
         if (word == handover::kReady) {
             // On screen and painted: the screen is the lock's now. Our cover
             // stays beneath it, for the moment it might go.
-            lockWindow_ = platform::x11cover::Window(std::strtoul(buffer + word.size(), nullptr, 10));
+            lockWindow_ =
+                platform::x11cover::Window(std::strtoul(buffer + word.size(), nullptr, 10));
             everInForce_ = true;
             wantGrabs_ = false;
             cover_.ungrab();
@@ -225,8 +226,9 @@ void Guardian::childExited(int status) {
     }
     if (!settled_) ++earlyDeaths_;
     const int backoff =
-        earlyDeaths_ == 0 ? 0
-                          : std::min(kMaxBackoffMs, kFirstBackoffMs << std::min(earlyDeaths_ - 1, 8));
+        earlyDeaths_ == 0
+            ? 0
+            : std::min(kMaxBackoffMs, kFirstBackoffMs << std::min(earlyDeaths_ - 1, 8));
     restartAt_ = nowMs() + backoff;
 }
 

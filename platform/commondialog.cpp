@@ -65,7 +65,8 @@ bool CommonDialog::ShowOpen(QWidget* owner) {
     // The dialog names its filter without the patterns it hides.
     const QString chosenFilter = dialog.selectedNameFilter();
     for (qsizetype i = 0; i < filters.size(); ++i)
-        if (filters[i] == chosenFilter || filters[i].left(filters[i].lastIndexOf(u'(')).trimmed() == chosenFilter)
+        if (filters[i] == chosenFilter ||
+            filters[i].left(filters[i].lastIndexOf(u'(')).trimmed() == chosenFilter)
             filterIndex_ = int(i);
     if (!accepted || dialog.selectedFiles().isEmpty()) {
         if (CancelError) return false;

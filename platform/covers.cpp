@@ -38,7 +38,8 @@ public:
         windowHandle()->setFlag(Qt::WindowStaysOnTopHint,
                                 form->windowFlags().testFlag(Qt::WindowStaysOnTopHint));
         overrideWindowFlags(windowHandle()->flags());
-        connect(screen, &QScreen::geometryChanged, this, [this](const QRect& r) { setGeometry(r); });
+        connect(screen, &QScreen::geometryChanged, this,
+                [this](const QRect& r) { setGeometry(r); });
     }
     const QScreen* screen() const { return screen_; }
 

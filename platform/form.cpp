@@ -4,9 +4,9 @@
 #include "platform/x11.h"
 
 #include <QCloseEvent>
-#include <QWindow>
 #include <QList>
 #include <QPointer>
+#include <QWindow>
 
 namespace platform {
 namespace {
@@ -72,7 +72,8 @@ void Form::showEvent(QShowEvent* event) {
 }
 
 bool Form::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == windowHandle() && event->type() == QEvent::Expose && windowHandle()->isExposed()) {
+    if (watched == windowHandle() && event->type() == QEvent::Expose &&
+        windowHandle()->isExposed()) {
         windowHandle()->removeEventFilter(this);
         x11::SkipTaskbarAndPager(windowHandle()->winId());
     }

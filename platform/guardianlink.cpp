@@ -32,8 +32,8 @@ bool fromOurParent(int fd) {
         return false;
     ucred peer{};
     length = sizeof peer;
-    return getsockopt(fd, SOL_SOCKET, SO_PEERCRED, &peer, &length) == 0 &&
-           peer.pid == getppid() && peer.uid == getuid();
+    return getsockopt(fd, SOL_SOCKET, SO_PEERCRED, &peer, &length) == 0 && peer.pid == getppid() &&
+           peer.uid == getuid();
 }
 } // namespace
 
@@ -57,7 +57,8 @@ bool GuardianLink::skipStoredPicture() {
 }
 
 void GuardianLink::send(const QByteArray& message) {
-    if (fd_ >= 0) ::send(fd_, message.constData(), size_t(message.size()), MSG_NOSIGNAL | MSG_DONTWAIT);
+    if (fd_ >= 0)
+        ::send(fd_, message.constData(), size_t(message.size()), MSG_NOSIGNAL | MSG_DONTWAIT);
 }
 
 void GuardianLink::settled() {
@@ -97,12 +98,13 @@ void HandOver(QWidget& form) {
     GuardianLink& link = GuardianLink::instance();
     const QWindow* window = form.windowHandle();
     if (link.present() && window && window->handle()) {
-        link.send(QByteArray(handover::kReady) + ' ' + QByteArray::number(quint64(window->winId())));
+        link.send(QByteArray(handover::kReady) + ' ' +
+                  QByteArray::number(quint64(window->winId())));
         // Wait here for the guardian to let go, and grab at once: the rest of
         // the lock sequence (a large picture) must not leave the keyboard free.
         link.released_ = false;
-        for (QDeadlineTimer deadline(kHandOverMs); !link.released_ && link.present() &&
-                                                   !deadline.hasExpired();) {
+        for (QDeadlineTimer deadline(kHandOverMs);
+             !link.released_ && link.present() && !deadline.hasExpired();) {
             pollfd pfd{link.fd_, POLLIN, 0};
             if (poll(&pfd, 1, int(deadline.remainingTime())) > 0) link.receive();
         }

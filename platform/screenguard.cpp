@@ -155,8 +155,8 @@ bool ScreenGuard::adoptDestroyed(x11::Window window) {
         if (recreating_.contains(w)) return true;
         recreating_ << w;
         // Not from within event processing: Qt is still handling the event.
-        QMetaObject::invokeMethod(this, [this, p = QPointer<QWidget>(w)] { recreate(p); },
-                                  Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            this, [this, p = QPointer<QWidget>(w)] { recreate(p); }, Qt::QueuedConnection);
         return true;
     }
     return false;
@@ -223,8 +223,7 @@ void ScreenGuard::focusTaken() {
 
 void ScreenGuard::reclaimFocus() {
     lastReclaim_.start();
-    if (QWidget* target = focusTarget(); target && xid(target))
-        x11::Focus(xid(target));
+    if (QWidget* target = focusTarget(); target && xid(target)) x11::Focus(xid(target));
 }
 
 void ScreenGuard::grabEnded() {

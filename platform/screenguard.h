@@ -74,13 +74,13 @@ private:
     // Our framed windows that stand above the lock, bottom to top, by frame.
     QList<std::pair<QPointer<QWidget>, x11::Window>> frames_;
     QList<QPointer<QWidget>> recreating_; // destroyed, a new window on its way
-    bool busy_ = false; // guards against our own reactions' events
+    bool busy_ = false;                   // guards against our own reactions' events
     bool checkPending_ = false;
 
     struct Drag {
         QPointer<QWidget> window;
-        QPoint start;      // pointer, root coordinates
-        QPoint origin;     // window position at the press
+        QPoint start;           // pointer, root coordinates
+        QPoint origin;          // window position at the press
         x11::Window target = 0; // the decoration under the press
         QPoint local;
         bool moved = false;

@@ -160,8 +160,8 @@ void Map(Window window) {
 
 namespace {
 xcb_atom_t atom(xcb_connection_t* c, const char* name) {
-    const Reply<xcb_intern_atom_reply_t> r(xcb_intern_atom_reply(
-        c, xcb_intern_atom(c, 0, uint16_t(qstrlen(name)), name), nullptr));
+    const Reply<xcb_intern_atom_reply_t> r(
+        xcb_intern_atom_reply(c, xcb_intern_atom(c, 0, uint16_t(qstrlen(name)), name), nullptr));
     return r ? r->atom : XCB_NONE;
 }
 } // namespace
@@ -175,8 +175,8 @@ void SkipTaskbarAndPager(Window window) {
     const Reply<xcb_get_window_attributes_reply_t> a(xcb_get_window_attributes_reply(
         c, xcb_get_window_attributes(c, xcb_window_t(window)), nullptr));
     if (a && a->override_redirect) {
-        xcb_change_property(c, XCB_PROP_MODE_APPEND, xcb_window_t(window), state, XCB_ATOM_ATOM,
-                            32, 2, skip);
+        xcb_change_property(c, XCB_PROP_MODE_APPEND, xcb_window_t(window), state, XCB_ATOM_ATOM, 32,
+                            2, skip);
     } else {
         // The window manager owns the states of a managed window: it is asked.
         xcb_client_message_event_t e{};
@@ -275,8 +275,8 @@ void SendClick(Window window, QPoint local, QPoint rootPos, int button) {
         e.event_y = int16_t(local.y());
         e.state = type == XCB_BUTTON_RELEASE ? uint16_t(XCB_BUTTON_MASK_1 << (button - 1)) : 0;
         e.same_screen = 1;
-        const uint32_t mask = type == XCB_BUTTON_PRESS ? XCB_EVENT_MASK_BUTTON_PRESS
-                                                       : XCB_EVENT_MASK_BUTTON_RELEASE;
+        const uint32_t mask =
+            type == XCB_BUTTON_PRESS ? XCB_EVENT_MASK_BUTTON_PRESS : XCB_EVENT_MASK_BUTTON_RELEASE;
         xcb_send_event(c, 0, xcb_window_t(window), mask, reinterpret_cast<const char*>(&e));
     }
     xcb_flush(c);
@@ -349,10 +349,10 @@ public:
         case XCB_MOTION_NOTIFY: {
             auto* e = reinterpret_cast<xcb_button_press_event_t*>(event);
             if (e->event != root) return false;
-            const auto what = (event->response_type & ~0x80) == XCB_BUTTON_PRESS ? Listener::Pointer::Press
-                              : (event->response_type & ~0x80) == XCB_BUTTON_RELEASE
-                                  ? Listener::Pointer::Release
-                                  : Listener::Pointer::Motion;
+            const auto what =
+                (event->response_type & ~0x80) == XCB_BUTTON_PRESS     ? Listener::Pointer::Press
+                : (event->response_type & ~0x80) == XCB_BUTTON_RELEASE ? Listener::Pointer::Release
+                                                                       : Listener::Pointer::Motion;
             const int button = what == Listener::Pointer::Motion
                                    ? ((e->state & XCB_BUTTON_MASK_1) ? 1 : 0)
                                    : e->detail;
@@ -364,12 +364,11 @@ public:
         case XCB_FOCUS_OUT: {
             auto* e = reinterpret_cast<xcb_focus_in_event_t*>(event);
             if (e->mode == XCB_NOTIFY_MODE_UNGRAB) listener->grabEnded();
-            const bool left = (event->response_type & ~0x80) == XCB_FOCUS_OUT &&
-                              e->event != root && IsOurs(e->event) &&
-                              (e->mode == XCB_NOTIFY_MODE_NORMAL ||
-                               e->mode == XCB_NOTIFY_MODE_WHILE_GRABBED) &&
-                              e->detail != XCB_NOTIFY_DETAIL_INFERIOR &&
-                              e->detail != XCB_NOTIFY_DETAIL_POINTER;
+            const bool left =
+                (event->response_type & ~0x80) == XCB_FOCUS_OUT && e->event != root &&
+                IsOurs(e->event) &&
+                (e->mode == XCB_NOTIFY_MODE_NORMAL || e->mode == XCB_NOTIFY_MODE_WHILE_GRABBED) &&
+                e->detail != XCB_NOTIFY_DETAIL_INFERIOR && e->detail != XCB_NOTIFY_DETAIL_POINTER;
             if (left && !focusIsOurs(c)) listener->focusTaken();
             return false;
         }

@@ -39,8 +39,8 @@ struct StackState {
     bool friendAbove = false;  // one of `friends` stands above the first of them
     QList<Window> above;       // `above`, bottom to top as they stand now
     QList<Window> unmapped;    // guarded windows that are not viewable
-    QList<Window> destroyed; // guarded windows that no longer exist
-    QList<Window> others;    // other viewable windows of ours above them, bottom to top
+    QList<Window> destroyed;   // guarded windows that no longer exist
+    QList<Window> others;      // other viewable windows of ours above them, bottom to top
 };
 // `guarded` are our covering windows, bottom to top; `above` must stand above
 // the last of them (the frames of our dialogs); `friends` are windows of

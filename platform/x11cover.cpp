@@ -90,10 +90,10 @@ bool Cover::grab() {
                                                   XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC);
     const uint16_t events =
         XCB_EVENT_MASK_BUTTON_PRESS | XCB_EVENT_MASK_BUTTON_RELEASE | XCB_EVENT_MASK_POINTER_MOTION;
-    const auto pc = pointer_ ? xcb_grab_pointer_cookie_t{}
-                             : xcb_grab_pointer(c_, 1, root_, events, XCB_GRAB_MODE_ASYNC,
-                                                XCB_GRAB_MODE_ASYNC, XCB_NONE, XCB_NONE,
-                                                XCB_CURRENT_TIME);
+    const auto pc =
+        pointer_ ? xcb_grab_pointer_cookie_t{}
+                 : xcb_grab_pointer(c_, 1, root_, events, XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC,
+                                    XCB_NONE, XCB_NONE, XCB_CURRENT_TIME);
     if (!keyboard_) {
         xcb_grab_keyboard_reply_t* r = xcb_grab_keyboard_reply(c_, kc, nullptr);
         keyboard_ = r && r->status == XCB_GRAB_STATUS_SUCCESS;
@@ -127,14 +127,14 @@ Cover::Events Cover::poll(Window watched) {
         }
         case XCB_FOCUS_IN:
         case XCB_FOCUS_OUT:
-            events.grabEnded = events.grabEnded ||
-                               reinterpret_cast<xcb_focus_in_event_t*>(e)->mode ==
-                                   XCB_NOTIFY_MODE_UNGRAB;
+            events.grabEnded =
+                events.grabEnded ||
+                reinterpret_cast<xcb_focus_in_event_t*>(e)->mode == XCB_NOTIFY_MODE_UNGRAB;
             break;
         case XCB_VISIBILITY_NOTIFY:
-            events.obscured = events.obscured ||
-                              reinterpret_cast<xcb_visibility_notify_event_t*>(e)->state !=
-                                  XCB_VISIBILITY_UNOBSCURED;
+            events.obscured =
+                events.obscured || reinterpret_cast<xcb_visibility_notify_event_t*>(e)->state !=
+                                       XCB_VISIBILITY_UNOBSCURED;
             break;
         default:
             break;

@@ -35,8 +35,8 @@ Drawn drawnCaption(QWidget* control) {
     option.text = frame->title();
     option.subControls = QStyle::SC_GroupBoxLabel | QStyle::SC_GroupBoxFrame;
     option.textAlignment = frame->alignment();
-    const QRect label =
-        frame->style()->subControlRect(QStyle::CC_GroupBox, &option, QStyle::SC_GroupBoxLabel, frame);
+    const QRect label = frame->style()->subControlRect(QStyle::CC_GroupBox, &option,
+                                                       QStyle::SC_GroupBoxLabel, frame);
     const QRect text(label.topLeft(), QSize(fm.horizontalAdvance(frame->title()), fm.height()));
     return {text, frame->rect()};
 }
@@ -60,13 +60,13 @@ private slots:
         LockWindowForm& lock = LockWindow();
         frmLoginForm& dialog = frmLogin();
         const QList<std::pair<const char*, QWidget*>> controls = {
-            {"Label1", lock.Label1},         {"Label2", lock.Label2},
-            {"Label3", lock.Label3},         {"Label4", lock.Label4},
-            {"Frame1", lock.Frame1},         {"Frame2", lock.Frame2},
-            {"Frame3", lock.Frame3},         {"Command1", lock.Command1},
-            {"Command2", lock.Command2},     {"Command3", lock.Command3},
-            {"Command4", lock.Command4},     {"lblLabels(1)", dialog.lblLabels[1]},
-            {"cmdOK", dialog.cmdOK},         {"cmdCancel", dialog.cmdCancel},
+            {"Label1", lock.Label1},     {"Label2", lock.Label2},
+            {"Label3", lock.Label3},     {"Label4", lock.Label4},
+            {"Frame1", lock.Frame1},     {"Frame2", lock.Frame2},
+            {"Frame3", lock.Frame3},     {"Command1", lock.Command1},
+            {"Command2", lock.Command2}, {"Command3", lock.Command3},
+            {"Command4", lock.Command4}, {"lblLabels(1)", dialog.lblLabels[1]},
+            {"cmdOK", dialog.cmdOK},     {"cmdCancel", dialog.cmdCancel},
         };
         for (const auto& [name, control] : controls)
             QTest::newRow(name) << control;
@@ -74,12 +74,11 @@ private slots:
     void drawnWhole() {
         QFETCH(QWidget*, control);
         const Drawn drawn = drawnCaption(control);
-        QVERIFY2(drawn.room.contains(drawn.text),
-                 qPrintable(QString("text %1x%2 in %3x%4")
-                                .arg(drawn.text.width())
-                                .arg(drawn.text.height())
-                                .arg(drawn.room.width())
-                                .arg(drawn.room.height())));
+        QVERIFY2(drawn.room.contains(drawn.text), qPrintable(QString("text %1x%2 in %3x%4")
+                                                                 .arg(drawn.text.width())
+                                                                 .arg(drawn.text.height())
+                                                                 .arg(drawn.room.width())
+                                                                 .arg(drawn.room.height())));
         // Siblings made later stand above it; children stand above a frame.
         QWidget* parent = control->parentWidget();
         const QRect text = drawn.text.translated(control->pos());
@@ -96,8 +95,7 @@ private slots:
         }
         if (qobject_cast<QGroupBox*>(control))
             for (QWidget* child : control->findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
-                if (child->isVisibleTo(control))
-                    QVERIFY(!child->geometry().intersects(drawn.text));
+                if (child->isVisibleTo(control)) QVERIFY(!child->geometry().intersects(drawn.text));
     }
 
     void formsUseTheirFont() {

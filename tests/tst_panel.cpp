@@ -5,8 +5,8 @@
 #include "platform/keyguard.h"
 #include "platform/qttexts.h"
 
-#include <QFileDialog>
 #include <QDialogButtonBox>
+#include <QFileDialog>
 #include <QFileSystemModel>
 #include <QGroupBox>
 #include <QLineEdit>
@@ -290,7 +290,8 @@ private slots:
             if (!dialog) return;
             filterShown = dialog->selectedNameFilter();
             folderShown = dialog->directory().absolutePath();
-            openText = dialog->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Open)->text();
+            openText =
+                dialog->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Open)->text();
             if (common.FileName.isEmpty()) {
                 dialog->selectNameFilter("all file (*.*) (*)");
                 chooseFile(dialog, dir.path("a.bmp"));
@@ -309,7 +310,8 @@ private slots:
         QVERIFY(!common.ShowOpen(&owner));       // cancelled, the second time
         QCOMPARE(filterShown, QString("all file (*.*)"));
         QCOMPARE(QDir(folderShown), QDir(dir.path("")));
-        QVERIFY2(listed.contains("plain") && listed.contains("a.bmp"), qPrintable(listed.join(',')));
+        QVERIFY2(listed.contains("plain") && listed.contains("a.bmp"),
+                 qPrintable(listed.join(',')));
     }
 
     void showFileName_data() {

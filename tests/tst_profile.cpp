@@ -105,8 +105,9 @@ private slots:
             << QByteArray("[Pass]\n[Pic\nWord=x\n") << p << w << "x";
         QTest::newRow("[ without ] leaves the key in the section before")
             << QByteArray("[Pic]\n[Pass\nWord=x\n") << p << w << "";
-        QTest::newRow("names asked for are trimmed")
-            << QByteArray("[Pass]\nWord=x\n") << " Pass\t" << "\vWord " << "x";
+        QTest::newRow("names asked for are trimmed") << QByteArray("[Pass]\nWord=x\n") << " Pass\t"
+                                                     << "\vWord "
+                                                     << "x";
     }
     void read() {
         QFETCH(QByteArray, file);
