@@ -20,13 +20,6 @@ LOCK="$WORK/pomlock-screen"
 lock_pid() { pgrep -n -f "^$LOCK" 2>/dev/null; }
 no_lock() { ! pgrep -f "^$LOCK" >/dev/null; }
 lock_window() { visible_window '^Form1$'; }
-in_force() { w=$(lock_window) && is_topmost "$w" && keyboard_taken && pointer_taken; }
-panel_shown() { pixel_is_not 600 5 000000; }
-owner_gets_in() {
-    xdotool mousemove 200 900 click --repeat 2 --delay 80 1
-    wait_until 5 visible_window 'パスワードを入力' || return 1
-    xdotool type --delay 20 pw && xdotool key Return && wait_until 5 panel_shown
-}
 now_ms() { echo $(($(date +%s%N) / 1000000)); }
 
 # --- killed: sampled every 10 ms from just before, then back in force and open
@@ -35,7 +28,7 @@ expect "locked at start" wait_until 10 in_force
 : >"$WORK/table"
 for how in windowkill SIGSEGV SIGABRT unlocked+SIGSEGV guardian-windowkill; do
     wait_until 10 in_force
-    case $how in unlocked+*) owner_gets_in ;; esac
+    case $how in unlocked+*) owner_gets_in pw ;; esac
     before=$(lock_pid)
     "$XPROBE" watch 1500 >"$WORK/watch" &
     WATCHER=$!
@@ -52,7 +45,7 @@ for how in windowkill SIGSEGV SIGABRT unlocked+SIGSEGV guardian-windowkill; do
     wait_until 5 replaced && wait_until 5 in_force && back=$(($(now_ms) - killed))
     wait "$WATCHER"
     locked_after=yes && panel_shown && locked_after=NO
-    in=no && owner_gets_in && in=yes
+    in=no && owner_gets_in pw && in=yes
     set -- $(cat "$WORK/watch")
     echo "$how $4/$2 $6 $back $locked_after $in" >>"$WORK/table"
     expect "$how: the desktop never shows ($4 of $2 samples)" test "$4" -eq 0
@@ -70,7 +63,7 @@ done <"$WORK/table"
 echo
 
 # --- quit: the guardian ends with 0, nothing comes back, everything is free
-expect "unlocked" owner_gets_in
+expect "unlocked" owner_gets_in pw
 xdotool mousemove 944 28 click 1
 if expect "quit ends the guardian" wait_until 5 gone "$GUARDIAN"; then
     wait "$GUARDIAN"
@@ -104,7 +97,7 @@ died=$(now_ms)
 expect "after three crashes: locked again" wait_until 10 in_force
 echo "     the fourth lock came up $(($(now_ms) - died)) ms after the third crash"
 expect "after three crashes: the stored picture is not loaded" holds_for 1.5 pixel_is 960 540 000000
-expect "after three crashes: the owner still gets in" owner_gets_in
+expect "after three crashes: the owner still gets in" owner_gets_in pw
 kill "$GUARDIAN"
 wait_until 5 gone "$GUARDIAN"
 printf '[Pass]\nWord=pw\n' >"$INI"

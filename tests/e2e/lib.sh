@@ -134,6 +134,22 @@ topmost_window() { "$XPROBE" top; }
 is_topmost() { [ "$(topmost_window)" = "$("$XPROBE" toplevel "$1")" ]; }
 is_above() { "$XPROBE" above "$1" "$2"; } # is_above A B : A (its frame) stands above B
 
+# The lock, as the tests see it from outside.
+panel_shown() { pixel_is_not 600 5 000000; }
+dialog_shown() { visible_window 'パスワードを入力'; }
+# Its window is on screen and on top, the grabs held.
+in_force() {
+    local w
+    w=$(visible_window '^Form1$') && is_topmost "$w" && keyboard_taken && pointer_taken
+}
+# Double-click the lock (clear of the dialog and of the probes), type the
+# password and see the panel.
+owner_gets_in() { # owner_gets_in PASSWORD
+    xdotool mousemove 200 900 click --repeat 2 --delay 80 1
+    wait_until 5 dialog_shown || return 1
+    xdotool type --delay 20 "$1" && xdotool key Return && wait_until 5 panel_shown
+}
+
 pixel_is() { [ "$("$XPROBE" pixel "$1" "$2")" = "$3" ]; }
 pixel_near() { # pixel_near X Y RRGGBB : each channel within 16 (a JPEG's colours)
     local got i a b

@@ -21,7 +21,6 @@ unlock_with() { # unlock_with PASSWORD
     if [ -n "$1" ]; then xdotool type --delay 20 "$1"; fi
     xdotool key Return
 }
-panel_shown() { pixel_is_not 600 5 000000; }
 panel_hidden() { pixel_is 600 5 000000; }
 
 "$WORK/pomlock" >"$WORK/pomlock.log" 2>&1 &
