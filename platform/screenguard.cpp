@@ -121,32 +121,31 @@ void ScreenGuard::check() {
 }
 
 void ScreenGuard::enforce() {
-    QList<x11::Window> ids, above;
+    QList<x11::Window> ids, frames;
     for (QWidget* w : guarded())
         ids << xid(w);
     if (ids.isEmpty()) return;
     for (const auto& frame : frames_)
-        above << frame.second;
-    const x11::StackState state = x11::InspectStack(ids, above, friends());
+        frames << frame.second;
+    const x11::StackState state = x11::InspectStack(ids, frames, friends());
     // Unmapped (or iconified: for a window nobody manages that is the same)
     // by another client: mapped again at once, in every state.
     for (x11::Window w : state.unmapped)
         x11::Map(w);
     for (x11::Window w : state.destroyed)
         adoptDestroyed(w);
-    // Locked: nothing of another program above ours, and our dialogs above
-    // the lock (the window manager puts a frame it raises beneath it).
-    // Unlocked, only our dialogs are kept above the lock.
-    // The guardian's cover above ours would hide the lock in any state.
+    // Locked: nothing of another program above ours. Our dialogs stand right
+    // beneath the lock window and show through holes in it: the window manager
+    // puts whatever it stacks beneath one of them, or beneath its own windows
+    // far below, never above the lock. The guardian's cover above ours would
+    // hide the lock in any state; unlocked, only our dialogs are put in place.
+    const QList<x11::Window> covers = ids.mid(0, ids.size() - 1);
     if (state.friendAbove ||
-        (isLocked() && (state.foreignAbove || state.aboveBeneath || !state.unmapped.isEmpty()))) {
-        QList<x11::Window> order = friends();
-        for (QWidget* w : guarded())
-            order << xid(w);
-        x11::RaiseToTop(order + state.above + state.others);
-    } else if (state.aboveBeneath) {
-        x11::RaiseToTop(state.above + state.others);
-    }
+        (isLocked() && (state.foreignAbove || state.framesAstray || !state.unmapped.isEmpty())))
+        x11::RaiseToTop(friends() + covers + state.frames + QList<x11::Window>{ids.last()} +
+                        state.others);
+    else if (state.framesAstray)
+        x11::PlaceBeneath(state.frames, ids.last());
 }
 
 bool ScreenGuard::adoptDestroyed(x11::Window window) {
@@ -174,6 +173,7 @@ void ScreenGuard::recreate(QPointer<QWidget> window) {
     window->windowHandle()->destroy();
     window->show();
     if (isForm && covers_) covers_->setFrozen(false);
+    holes_ = QRegion(); // the new window has none yet
     check();
     if (isLocked()) reclaimFocus();
     if (isForm) HandOver(*window); // its new window, for the guardian to watch
@@ -187,17 +187,30 @@ bool ScreenGuard::showsAboveLock(QWidget* w) const {
 
 void ScreenGuard::findFrames() {
     QList<std::pair<QPointer<QWidget>, x11::Window>> frames;
+    QRegion holes;
     for (QWidget* w : QApplication::topLevelWidgets()) {
         if (w == form_ || !w->isVisible() || !isManaged(w) || !xid(w) || !showsAboveLock(w))
             continue;
+        // Not yet framed by the window manager (or none runs): the window
+        // itself is never made one we stack, or the manager would not get it.
         const x11::Window frame = x11::FrameOf(xid(w));
-        if (!frame) continue;
+        if (!frame || frame == xid(w)) continue;
         const bool known = std::any_of(frames_.cbegin(), frames_.cend(),
                                        [frame](const auto& f) { return f.second == frame; });
         if (!known) x11::TakeStacking(frame);
         frames.append({w, frame});
+        holes += x11::RootRect(frame);
     }
     frames_ = frames;
+    // Where a dialog stands, the lock has a hole: beneath the dialog are the
+    // black covers, so a dialog that moves or goes leaves black behind.
+    if (holes != holes_) {
+        holes_ = holes;
+        if (holes.isEmpty())
+            form_->clearMask();
+        else
+            form_->setMask(QRegion(form_->rect()) - holes.translated(-form_->pos()));
+    }
 }
 
 QWidget* ScreenGuard::focusTarget() const {

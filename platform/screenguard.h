@@ -6,6 +6,7 @@
 #include <QObject>
 #include <QPoint>
 #include <QPointer>
+#include <QRegion>
 #include <QTimer>
 #include <QWidget>
 
@@ -18,8 +19,9 @@ class ScreenCovers;
 // them; this guard answers everything else another program may do, as the X
 // server reports it: a window of its own raised above ours, our windows
 // unmapped or destroyed, the input focus taken. Our own dialogs and message
-// boxes, which the window manager does frame, are stacked by us right above
-// the lock, and their title bars work although our grab holds the pointer.
+// boxes, which the window manager does frame, are stacked by us right beneath
+// the lock window and show through holes cut in it; their title bars work
+// although our grab holds the pointer.
 //
 // The screen counts as locked while the settings panel is hidden; our windows
 // are kept mapped in every state.
@@ -71,8 +73,10 @@ private:
     QTimer focusRetry_;
     QTimer dragPoll_;
     QElapsedTimer lastReclaim_;
-    // Our framed windows that stand above the lock, bottom to top, by frame.
+    // Our framed windows that show above the lock, bottom to top, by frame,
+    // and the holes cut for them.
     QList<std::pair<QPointer<QWidget>, x11::Window>> frames_;
+    QRegion holes_;
     QList<QPointer<QWidget>> recreating_; // destroyed, a new window on its way
     bool busy_ = false;                   // guards against our own reactions' events
     bool checkPending_ = false;

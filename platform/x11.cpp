@@ -93,7 +93,7 @@ bool IsOurs(Window window) {
     return (window & ~setup->resource_id_mask) == setup->resource_id_base;
 }
 
-StackState InspectStack(const QList<Window>& guarded, const QList<Window>& above,
+StackState InspectStack(const QList<Window>& guarded, const QList<Window>& frames,
                         const QList<Window>& friends) {
     StackState state;
     xcb_connection_t* c = connection();
@@ -110,21 +110,23 @@ StackState InspectStack(const QList<Window>& guarded, const QList<Window>& above
         return i;
     };
 
-    int lowest = count;
+    int lowest = count, highestCover = -1;
     for (Window w : guarded) {
         const int i = indexOf(w);
-        if (i < 0)
+        if (i < 0) {
             state.destroyed << w; // gone, or no longer a top-level window
-        else
-            lowest = qMin(lowest, i);
+            continue;
+        }
+        lowest = qMin(lowest, i);
+        if (w != guarded.last()) highestCover = qMax(highestCover, i);
     }
     const int top = indexOf(guarded.last());
     for (Window w : friends)
         state.friendAbove = state.friendAbove || indexOf(w) > lowest;
     for (int i = 0; i < count; ++i)
-        if (above.contains(children[i])) {
-            state.above << children[i];
-            state.aboveBeneath = state.aboveBeneath || i < top;
+        if (frames.contains(children[i])) {
+            state.frames << children[i];
+            state.framesAstray = state.framesAstray || i < highestCover || i > top;
         }
 
     // Ask about every window that matters at once: one round trip.
@@ -133,7 +135,7 @@ StackState InspectStack(const QList<Window>& guarded, const QList<Window>& above
         if (!state.destroyed.contains(w)) asked.append({w, xcb_get_window_attributes(c, w)});
     for (int i = lowest + 1; i < count; ++i) {
         const Window w = children[i];
-        if (!guarded.contains(w) && !above.contains(w) && !friends.contains(w))
+        if (!guarded.contains(w) && !frames.contains(w) && !friends.contains(w))
             asked.append({w, xcb_get_window_attributes(c, w)});
     }
     for (const auto& [w, cookie] : asked) {
@@ -214,6 +216,17 @@ void RaiseToTop(const QList<Window>& bottomToTop) {
     xcb_flush(c);
 }
 
+void PlaceBeneath(const QList<Window>& bottomToTop, Window above) {
+    xcb_connection_t* c = connection();
+    if (!c) return;
+    for (Window w : bottomToTop) {
+        const uint32_t values[] = {uint32_t(above), XCB_STACK_MODE_BELOW};
+        xcb_configure_window(c, xcb_window_t(w),
+                             XCB_CONFIG_WINDOW_SIBLING | XCB_CONFIG_WINDOW_STACK_MODE, values);
+    }
+    xcb_flush(c);
+}
+
 void Focus(Window window) {
     xcb_connection_t* c = connection();
     if (!c) return;
@@ -241,6 +254,20 @@ void TakeStacking(Window window) {
     const uint32_t on = 1;
     xcb_change_window_attributes(c, xcb_window_t(window), XCB_CW_OVERRIDE_REDIRECT, &on);
     xcb_flush(c);
+}
+
+QRect RootRect(Window window) {
+    xcb_connection_t* c = connection();
+    if (!c) return {};
+    const auto geometryCookie = xcb_get_geometry(c, xcb_window_t(window));
+    const auto originCookie =
+        xcb_translate_coordinates(c, xcb_window_t(window), rootWindow(c), 0, 0);
+    const Reply<xcb_get_geometry_reply_t> g(xcb_get_geometry_reply(c, geometryCookie, nullptr));
+    const Reply<xcb_translate_coordinates_reply_t> o(
+        xcb_translate_coordinates_reply(c, originCookie, nullptr));
+    if (!g || !o) return {};
+    const int b = g->border_width;
+    return QRect(o->dst_x - b, o->dst_y - b, g->width + 2 * b, g->height + 2 * b);
 }
 
 Window DeepestAt(Window top, QPoint rootPos, QPoint* local) {

@@ -35,17 +35,18 @@ bool IsOurs(Window window);
 // How the windows that cover the screen stand.
 struct StackState {
     bool foreignAbove = false; // a viewable window of another client stands above them
-    bool aboveBeneath = false; // one of `above` stands beneath the last of them
-    bool friendAbove = false;  // one of `friends` stands above the first of them
-    QList<Window> above;       // `above`, bottom to top as they stand now
+    bool framesAstray = false; // one of `frames` is not between the covers and the top one
+    bool friendAbove = false;  // one of `friends` stands above the lowest of them
+    QList<Window> frames;      // `frames`, bottom to top as they stand now
     QList<Window> unmapped;    // guarded windows that are not viewable
     QList<Window> destroyed;   // guarded windows that no longer exist
     QList<Window> others;      // other viewable windows of ours above them, bottom to top
 };
-// `guarded` are our covering windows, bottom to top; `above` must stand above
-// the last of them (the frames of our dialogs); `friends` are windows of
-// another process that may stand among them (the guardian's cover).
-StackState InspectStack(const QList<Window>& guarded, const QList<Window>& above,
+// `guarded` are our covering windows, bottom to top: the covers, then the
+// lock window on top. `frames` (the frames of our dialogs) belong between the
+// covers and the lock window; `friends` are windows of another process that
+// belong beneath them all (the guardian's cover).
+StackState InspectStack(const QList<Window>& guarded, const QList<Window>& frames,
                         const QList<Window>& friends);
 
 void Map(Window window);
@@ -56,6 +57,8 @@ void SkipTaskbarAndPager(Window window);
 void PaintBlack(Window window);
 // Restacks the windows to the very top, in this order (the last on top).
 void RaiseToTop(const QList<Window>& bottomToTop);
+// Restacks the windows, in this order, right beneath `above`.
+void PlaceBeneath(const QList<Window>& bottomToTop, Window above);
 void Focus(Window window);
 
 // The window manager's frame around a managed window (the child of the root
@@ -64,6 +67,8 @@ Window FrameOf(Window window);
 // Lets us restack a top-level window ourselves: without it a request to
 // restack a managed window's frame goes to the window manager instead.
 void TakeStacking(Window window);
+// A window's outer rectangle in root coordinates, border included.
+QRect RootRect(Window window);
 // The innermost window under a point of the root window, inside `top`, and
 // the point in its coordinates.
 Window DeepestAt(Window top, QPoint rootPos, QPoint* local);

@@ -132,7 +132,13 @@ no_visible_window() { [ -z "$(xdotool search --onlyvisible --name "$1" 2>/dev/nu
 # managed, so the window manager's lists do not hold it), by decimal id.
 topmost_window() { "$XPROBE" top; }
 is_topmost() { [ "$(topmost_window)" = "$("$XPROBE" toplevel "$1")" ]; }
-is_above() { "$XPROBE" above "$1" "$2"; } # is_above A B : A (its frame) stands above B
+# A window of ours (a dialog, a message box) shows on screen: the background
+# of Qt's windows is seen inside it.
+shows() { # shows WINDOW
+    set -- $(xwininfo -id "$1" | awk '/Absolute upper-left X/ { x = $NF } /Absolute upper-left Y/ { y = $NF }
+        /Width:/ { w = $NF } /Height:/ { print x, y, w, $NF }')
+    [ $# -eq 4 ] && "$XPROBE" find "$1" "$2" "$3" "$4" efefef
+}
 
 # The lock, as the tests see it from outside.
 panel_shown() { pixel_is_not 600 5 000000; }

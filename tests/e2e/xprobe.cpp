@@ -21,7 +21,6 @@
 //                                         or the pointer free for a second client
 //   xprobe top                            prints the topmost viewable top-level window
 //   xprobe toplevel WINDOW                prints the top-level window that holds it
-//   xprobe above A B                      exit 0 if window A (its frame) is stacked above B
 //   xprobe destroy WINDOW                 XDestroyWindow, as any client may
 //   xprobe close WINDOW                   sends WM_DELETE_WINDOW to it, as a window
 //                                         manager's close action does
@@ -236,18 +235,6 @@ Window topLevel(Display* d, Window w) {
     }
 }
 
-// Root's viewable children, bottom to top.
-int stackIndex(Display* d, Window top) {
-    Window root, parent, *children = nullptr;
-    unsigned n = 0;
-    XQueryTree(d, DefaultRootWindow(d), &root, &parent, &children, &n);
-    int index = -1;
-    for (unsigned i = 0; i < n; ++i)
-        if (children[i] == top) index = int(i);
-    if (children) XFree(children);
-    return index;
-}
-
 int top(Display* d) {
     Window root, parent, *children = nullptr;
     unsigned n = 0;
@@ -336,11 +323,6 @@ int main(int argc, char** argv) {
     if (cmd == "toplevel" && argc == 3) {
         std::printf("%lu\n", topLevel(d, std::strtoul(argv[2], nullptr, 0)));
         return 0;
-    }
-    if (cmd == "above" && argc == 4) {
-        const Window a = topLevel(d, std::strtoul(argv[2], nullptr, 0));
-        const Window b = topLevel(d, std::strtoul(argv[3], nullptr, 0));
-        return stackIndex(d, a) > stackIndex(d, b) ? 0 : 1;
     }
     if (cmd == "destroy" && argc == 3) {
         XDestroyWindow(d, std::strtoul(argv[2], nullptr, 0));
