@@ -161,9 +161,9 @@ for state in $STATES; do
 done
 echo
 echo "     samples showing anything but ours (every 10 ms for 1.6 s) / grabs / owner gets in"
-printf '     %-12s' attack && for state in $STATES; do printf ' %-20s' "$state"; done && echo
+printf '     %-14s' attack && for state in $STATES; do printf ' %-20s' "$state"; done && echo
 for name in $ATTACKS; do
-    printf '     %-12s' "$name"
+    printf '     %-14s' "$name"
     for state in $STATES; do
         printf ' %-20s' "$(awk -v s="$state" -v a="$name" '$1 == s && $2 == a { print $3, $4, $5 }' "$WORK/table")"
     done
