@@ -73,6 +73,7 @@ private:
     pid_t child_ = -1;
     int sock_ = -1;
     bool everInForce_ = false; // a lock came up at least once
+    bool up_ = false;          // the current lock's toolkit started
     bool settled_ = false;     // the current lock ran its lock sequence to the end
     bool quit_ = false;        // the current lock said the user quit
     bool wantGrabs_ = true;    // no lock holds the keyboard and pointer
@@ -163,15 +164,22 @@ bool Guardian::startLock() {
     }
     child_ = pid;
     sock_ = pair[0];
-    settled_ = quit_ = false;
+    up_ = settled_ = quit_ = false;
     return true;
 }
 
 void Guardian::readLock() {
     char buffer[handover::kMaxMessage + 1];
+    bool ended = false;
     for (;;) {
         const ssize_t n = recv(sock_, buffer, handover::kMaxMessage, MSG_DONTWAIT);
-        if (n < 0 && (errno == EAGAIN || errno == EINTR)) return;
+        // A lock that ended with words of ours unread is reported first; what
+        // it said before it ended (that it quit, say) is still there to read.
+        if (n < 0 && errno == ECONNRESET && !ended) {
+            ended = true;
+            continue;
+        }
+        if (n < 0 && (errno == EAGAIN || errno == EINTR) && !ended) return;
         if (n <= 0) { // the lock is gone, or going
             lockGone();
             return;
@@ -179,7 +187,9 @@ void Guardian::readLock() {
         buffer[n] = '\0';
         const std::string message(buffer);
         const std::string word = message.substr(0, message.find(' '));
-        if (word == handover::kReady) {
+        if (word == handover::kUp) {
+            up_ = true;
+        } else if (word == handover::kReady) {
             // On screen and painted: the screen is the lock's now. Our cover
             // stays beneath it, for the moment it might go.
             lockWindow_ =
@@ -211,20 +221,26 @@ void Guardian::lockGone() {
 
 void Guardian::childExited(int status) {
     child_ = -1;
+    if (sock_ >= 0) readLock(); // what it said before it ended counts
     if (sock_ >= 0) lockGone();
     const bool clean = WIFEXITED(status) && WEXITSTATUS(status) == 0;
     if (quit_ && clean) {
         exitStatus_ = 0;
         return;
     }
-    if (!everInForce_) {
-        // It never came up: a broken installation must not lock anyone out.
-        // The lock has said why on stderr.
+    if (!settled_) ++earlyDeaths_;
+    if (!everInForce_ && (!up_ || earlyDeaths_ > kPlainAfterDeaths)) {
+        // It never came up: its toolkit could not start, or even without the
+        // stored picture it died before it was on screen. A broken
+        // installation must not lock anyone out. The lock has said why on
+        // stderr, unless a signal ended it.
+        if (WIFSIGNALED(status))
+            std::fprintf(stderr, "pomlock: the lock ended on signal %d before it was on screen\n",
+                         WTERMSIG(status));
         exitStatus_ = WIFEXITED(status) ? std::max(1, WEXITSTATUS(status))
                                         : 128 + (WIFSIGNALED(status) ? WTERMSIG(status) : 0);
         return;
     }
-    if (!settled_) ++earlyDeaths_;
     const int backoff =
         earlyDeaths_ == 0
             ? 0
@@ -251,6 +267,10 @@ void Guardian::handleX() {
         if (wantGrabs_) takeGrabs();
     }
     const Cover::Events events = cover_.poll(lockWindow_);
+    // Our cover must be whole and in place whenever the lock may go: beneath
+    // the lock while there is one, on top otherwise.
+    if (events.disturbed && cover_.restore(sock_ >= 0 ? lockWindow_ : 0))
+        sendMessage(sock_, std::string(handover::kCover) + " " + std::to_string(cover_.window()));
     // The lock's window destroyed: if its whole connection went, its grabs
     // went with it and are free to take; if the lock still holds them (only
     // its window was destroyed, and it makes a new one), this fails harmlessly.

@@ -11,7 +11,9 @@
 // stored picture, so that the owner can still get in and choose another.
 //
 // Returns the exit status: 0 once the user quit; non-zero, with the reason on
-// stderr, when the lock could not be started or the display not opened.
+// stderr, when the display cannot be opened or the lock never came up at the
+// first start (its toolkit did not start, or even without its picture it died
+// before it was on screen): a broken installation locks nobody out.
 namespace guardian {
 
 int Run();

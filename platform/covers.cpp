@@ -14,6 +14,22 @@ namespace platform {
 namespace {
 const char kCoverProperty[] = "pomlockCover";
 
+// Paints a window's background black through the X server on every new X
+// window it gets (a destroyed one is replaced): black from the moment it is
+// mapped, before the toolkit has painted anything.
+class BlackBackground : public QObject {
+public:
+    using QObject::QObject;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        auto* w = static_cast<QWidget*>(watched);
+        if (event->type() == QEvent::WinIdChange && w->internalWinId())
+            x11::PaintBlack(w->internalWinId());
+        return false;
+    }
+};
+
 class Cover : public QWidget {
 public:
     // Not a child of the form: a native child window would make Qt give the
@@ -33,7 +49,8 @@ public:
         setPalette(pal);
         setCursor(form->cursor());
         setGeometry(screen->geometry());
-        x11::PaintBlack(winId());
+        KeepBlack(this);
+        winId();
         windowHandle()->setScreen(screen);
         windowHandle()->setFlag(Qt::WindowStaysOnTopHint,
                                 form->windowFlags().testFlag(Qt::WindowStaysOnTopHint));
@@ -62,6 +79,11 @@ private:
 };
 } // namespace
 
+void KeepBlack(QWidget* window) {
+    window->installEventFilter(new BlackBackground(window));
+    if (window->internalWinId()) x11::PaintBlack(window->internalWinId());
+}
+
 bool IsCoverWindow(const QWidget* w) {
     return w && w->property(kCoverProperty).toBool();
 }
@@ -89,6 +111,10 @@ QWidget* ScreenCovers::coverOf(const QScreen* screen) const {
     for (QWidget* c : covers())
         if (static_cast<Cover*>(c)->screen() == screen) return c;
     return nullptr;
+}
+
+const QScreen* ScreenCovers::screenOf(const QWidget* cover) const {
+    return covers().contains(cover) ? static_cast<const Cover*>(cover)->screen() : nullptr;
 }
 
 bool ScreenCovers::eventFilter(QObject* watched, QEvent* event) {

@@ -22,6 +22,7 @@ public:
 
     QList<QWidget*> covers() const;
     QWidget* coverOf(const QScreen* screen) const;
+    const QScreen* screenOf(const QWidget* cover) const;
 
     // While frozen the covers stay as they are whatever the form does (its
     // window is being replaced).
@@ -40,6 +41,10 @@ private:
     QList<QPointer<QWidget>> covers_;
     bool frozen_ = false;
 };
+
+// The X server fills the window black wherever it shows, from the moment it
+// is mapped, whatever X window it gets.
+void KeepBlack(QWidget* window);
 
 // Marks a window as a cover that follows its form into and out of the topmost band.
 bool IsCoverWindow(const QWidget* w);

@@ -46,6 +46,7 @@ void GuardianLink::attach() {
     if (fd_ >= 0 || !fromOurParent(handover::kLockFd)) return;
     fd_ = handover::kLockFd;
     fcntl(fd_, F_SETFD, FD_CLOEXEC);
+    send(handover::kUp);
     receive(); // what was said before we started
     notifier_ = new QSocketNotifier(fd_, QSocketNotifier::Read, this);
     connect(notifier_, &QSocketNotifier::activated, this, &GuardianLink::receive);

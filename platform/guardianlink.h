@@ -18,7 +18,8 @@ public:
     static GuardianLink& instance();
 
     // Takes descriptor 3 if, and only if, it is the socket our parent made
-    // for us, and reads what the guardian said before we started.
+    // for us, tells the guardian the toolkit has started, and reads what it
+    // said before we started.
     void attach();
     bool present() const { return fd_ >= 0; }
 

@@ -14,6 +14,7 @@ constexpr char kPlain[] = "plain";       // start without the stored picture
 constexpr char kReleased[] = "released"; // the guardian let go of the keyboard and pointer
 
 // lock -> guardian
+constexpr char kUp[] = "up";           // the toolkit started: a death from now on is a crash
 constexpr char kReady[] = "ready";     // "ready <window>": the lock window is on screen, painted
 constexpr char kSettled[] = "settled"; // the lock sequence ran to its end
 constexpr char kQuit[] = "quit";       // the program ends as the user asked

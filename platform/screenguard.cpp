@@ -5,6 +5,7 @@
 #include "platform/keyguard.h"
 
 #include <QApplication>
+#include <QScreen>
 #include <QWindow>
 
 #include <algorithm>
@@ -120,18 +121,33 @@ void ScreenGuard::check() {
     busy_ = false;
 }
 
+QRect ScreenGuard::placeOf(const QWidget* w) const {
+    // The whole screen it covers, in X's pixels: Qt keeps a screen's origin
+    // and scales only its size.
+    const QScreen* screen =
+        w == form_ ? QGuiApplication::primaryScreen() : (covers_ ? covers_->screenOf(w) : nullptr);
+    if (!screen) return {};
+    const QRect g = screen->geometry();
+    return QRect(g.topLeft(), (QSizeF(g.size()) * screen->devicePixelRatio()).toSize());
+}
+
 void ScreenGuard::enforce() {
     QList<x11::Window> ids, frames;
-    for (QWidget* w : guarded())
+    QList<QRect> places;
+    for (QWidget* w : guarded()) {
         ids << xid(w);
+        places << placeOf(w);
+    }
     if (ids.isEmpty()) return;
     for (const auto& frame : frames_)
         frames << frame.second;
-    const x11::StackState state = x11::InspectStack(ids, frames, friends());
-    // Unmapped (or iconified: for a window nobody manages that is the same)
-    // by another client: mapped again at once, in every state.
+    const x11::StackState state = x11::InspectStack(ids, places, frames, friends());
+    // Unmapped (or iconified: for a window nobody manages that is the same),
+    // moved or resized by another client: put back at once, in every state.
     for (x11::Window w : state.unmapped)
         x11::Map(w);
+    for (x11::Window w : state.misplaced)
+        x11::Place(w, places[ids.indexOf(w)]);
     for (x11::Window w : state.destroyed)
         adoptDestroyed(w);
     // Locked: nothing of another program above ours. Our dialogs stand right

@@ -45,6 +45,7 @@ private:
 
     QList<QWidget*> guarded() const; // the form's covers, then the form: bottom to top
     QList<x11::Window> friends() const;
+    QRect placeOf(const QWidget* window) const; // the screen it covers
     void check();
     void enforce();
     void recreate(QPointer<QWidget> window);

@@ -93,8 +93,8 @@ bool IsOurs(Window window) {
     return (window & ~setup->resource_id_mask) == setup->resource_id_base;
 }
 
-StackState InspectStack(const QList<Window>& guarded, const QList<Window>& frames,
-                        const QList<Window>& friends) {
+StackState InspectStack(const QList<Window>& guarded, const QList<QRect>& places,
+                        const QList<Window>& frames, const QList<Window>& friends) {
     StackState state;
     xcb_connection_t* c = connection();
     if (!c || guarded.isEmpty()) return state;
@@ -131,8 +131,12 @@ StackState InspectStack(const QList<Window>& guarded, const QList<Window>& frame
 
     // Ask about every window that matters at once: one round trip.
     QList<std::pair<Window, xcb_get_window_attributes_cookie_t>> asked;
-    for (Window w : guarded)
-        if (!state.destroyed.contains(w)) asked.append({w, xcb_get_window_attributes(c, w)});
+    QList<std::pair<qsizetype, xcb_get_geometry_cookie_t>> placed;
+    for (qsizetype i = 0; i < guarded.size(); ++i) {
+        if (state.destroyed.contains(guarded[i])) continue;
+        asked.append({guarded[i], xcb_get_window_attributes(c, guarded[i])});
+        if (i < places.size()) placed.append({i, xcb_get_geometry(c, guarded[i])});
+    }
     for (int i = lowest + 1; i < count; ++i) {
         const Window w = children[i];
         if (!guarded.contains(w) && !frames.contains(w) && !friends.contains(w))
@@ -150,6 +154,10 @@ StackState InspectStack(const QList<Window>& guarded, const QList<Window>& frame
                 state.foreignAbove = true;
         }
     }
+    for (const auto& [i, cookie] : placed) {
+        const Reply<xcb_get_geometry_reply_t> g(xcb_get_geometry_reply(c, cookie, nullptr));
+        if (g && QRect(g->x, g->y, g->width, g->height) != places[i]) state.misplaced << guarded[i];
+    }
     return state;
 }
 
@@ -157,6 +165,18 @@ void Map(Window window) {
     xcb_connection_t* c = connection();
     if (!c) return;
     xcb_map_window(c, window);
+    xcb_flush(c);
+}
+
+void Place(Window window, const QRect& rect) {
+    xcb_connection_t* c = connection();
+    if (!c) return;
+    const uint32_t values[] = {uint32_t(rect.x()), uint32_t(rect.y()), uint32_t(rect.width()),
+                               uint32_t(rect.height())};
+    xcb_configure_window(c, xcb_window_t(window),
+                         XCB_CONFIG_WINDOW_X | XCB_CONFIG_WINDOW_Y | XCB_CONFIG_WINDOW_WIDTH |
+                             XCB_CONFIG_WINDOW_HEIGHT,
+                         values);
     xcb_flush(c);
 }
 

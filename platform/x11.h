@@ -40,16 +40,20 @@ struct StackState {
     QList<Window> frames;      // `frames`, bottom to top as they stand now
     QList<Window> unmapped;    // guarded windows that are not viewable
     QList<Window> destroyed;   // guarded windows that no longer exist
+    QList<Window> misplaced;   // guarded windows moved or resized away from their place
     QList<Window> others;      // other viewable windows of ours above them, bottom to top
 };
 // `guarded` are our covering windows, bottom to top: the covers, then the
-// lock window on top. `frames` (the frames of our dialogs) belong between the
+// lock window on top; `places` are where they belong, in the same order, in
+// pixels of the root window. `frames` (the frames of our dialogs) belong between the
 // covers and the lock window; `friends` are windows of another process that
 // belong beneath them all (the guardian's cover).
-StackState InspectStack(const QList<Window>& guarded, const QList<Window>& frames,
-                        const QList<Window>& friends);
+StackState InspectStack(const QList<Window>& guarded, const QList<QRect>& places,
+                        const QList<Window>& frames, const QList<Window>& friends);
 
 void Map(Window window);
+// Moves and resizes a window, in pixels of the root window.
+void Place(Window window, const QRect& rect);
 // Asks window managers to leave a mapped window out of taskbars and pagers
 // (a window no manager manages gets the states set directly).
 void SkipTaskbarAndPager(Window window);

@@ -32,26 +32,62 @@ bool Cover::open() {
     }
     const xcb_screen_t* screen = it.data;
     root_ = screen->root;
+    width_ = screen->width_in_pixels;
+    height_ = screen->height_in_pixels;
+    black_ = screen->black_pixel;
+    visual_ = screen->root_visual;
+    createWindow(0);
 
-    // Black, above everything, and nobody's to manage: the same as the lock's
-    // own windows, so that nothing shows while the lock is not there.
-    window_ = xcb_generate_id(c_);
-    const uint32_t mask = XCB_CW_BACK_PIXEL | XCB_CW_OVERRIDE_REDIRECT | XCB_CW_EVENT_MASK;
-    const uint32_t values[] = {screen->black_pixel, 1, XCB_EVENT_MASK_VISIBILITY_CHANGE};
-    xcb_create_window(c_, XCB_COPY_FROM_PARENT, window_, root_, 0, 0, screen->width_in_pixels,
-                      screen->height_in_pixels, 0, XCB_WINDOW_CLASS_INPUT_OUTPUT,
-                      screen->root_visual, mask, values);
-    const char name[] = "pomlock";
-    xcb_change_property(c_, XCB_PROP_MODE_REPLACE, window_, XCB_ATOM_WM_NAME, XCB_ATOM_STRING, 8,
-                        sizeof name - 1, name);
-    xcb_map_window(c_, window_);
-    raise();
-
-    // Told when a top-level window goes and when a grab ends.
-    const uint32_t rootEvents = XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY | XCB_EVENT_MASK_FOCUS_CHANGE;
+    // Told when a top-level window goes, when a grab ends, and when the
+    // screen changes its size.
+    const uint32_t rootEvents = XCB_EVENT_MASK_STRUCTURE_NOTIFY |
+                                XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY | XCB_EVENT_MASK_FOCUS_CHANGE;
     xcb_change_window_attributes(c_, root_, XCB_CW_EVENT_MASK, &rootEvents);
     xcb_flush(c_);
     return !broken();
+}
+
+// Black, above everything (or right beneath `above`), and nobody's to
+// manage: the same as the lock's own windows, so that nothing shows while the
+// lock is not there.
+void Cover::createWindow(Window above) {
+    window_ = xcb_generate_id(c_);
+    const uint32_t mask = XCB_CW_BACK_PIXEL | XCB_CW_OVERRIDE_REDIRECT | XCB_CW_EVENT_MASK;
+    const uint32_t values[] = {black_, 1, XCB_EVENT_MASK_VISIBILITY_CHANGE};
+    xcb_create_window(c_, XCB_COPY_FROM_PARENT, window_, root_, 0, 0, width_, height_, 0,
+                      XCB_WINDOW_CLASS_INPUT_OUTPUT, visual_, mask, values);
+    const char name[] = "pomlock";
+    xcb_change_property(c_, XCB_PROP_MODE_REPLACE, window_, XCB_ATOM_WM_NAME, XCB_ATOM_STRING, 8,
+                        sizeof name - 1, name);
+    if (above) {
+        const uint32_t beneath[] = {above, XCB_STACK_MODE_BELOW};
+        xcb_configure_window(c_, window_, XCB_CONFIG_WINDOW_SIBLING | XCB_CONFIG_WINDOW_STACK_MODE,
+                             beneath);
+        xcb_map_window(c_, window_);
+        xcb_flush(c_);
+    } else {
+        raise();
+    }
+}
+
+bool Cover::restore(Window above) {
+    if (!c_) return false;
+    const bool renewed = window_ == 0;
+    if (renewed) {
+        createWindow(above);
+        return true;
+    }
+    const uint32_t whole[] = {0, 0, width_, height_};
+    xcb_configure_window(c_, window_,
+                         XCB_CONFIG_WINDOW_X | XCB_CONFIG_WINDOW_Y | XCB_CONFIG_WINDOW_WIDTH |
+                             XCB_CONFIG_WINDOW_HEIGHT,
+                         whole);
+    if (above)
+        xcb_map_window(c_, window_); // where it stood, beneath the lock
+    else
+        raise();
+    xcb_flush(c_);
+    return false;
 }
 
 bool Cover::reopen() {
@@ -76,7 +112,8 @@ int Cover::fd() const {
 }
 
 void Cover::raise() {
-    if (!c_) return;
+    if (!c_ || !window_) return;
+    xcb_map_window(c_, window_);
     const uint32_t above = XCB_STACK_MODE_ABOVE;
     xcb_configure_window(c_, window_, XCB_CONFIG_WINDOW_STACK_MODE, &above);
     xcb_flush(c_);
@@ -123,6 +160,28 @@ Cover::Events Cover::poll(Window watched) {
         case XCB_DESTROY_NOTIFY: {
             const auto* d = reinterpret_cast<xcb_destroy_notify_event_t*>(e);
             events.destroyed = events.destroyed || (watched && d->window == watched);
+            if (window_ && d->window == window_) {
+                window_ = 0; // a new one is made
+                events.disturbed = true;
+            }
+            break;
+        }
+        case XCB_UNMAP_NOTIFY:
+            events.disturbed =
+                events.disturbed ||
+                (window_ && reinterpret_cast<xcb_unmap_notify_event_t*>(e)->window == window_);
+            break;
+        case XCB_CONFIGURE_NOTIFY: {
+            const auto* g = reinterpret_cast<xcb_configure_notify_event_t*>(e);
+            if (g->window == root_ && (g->width != width_ || g->height != height_)) {
+                width_ = g->width; // a new resolution: the cover follows
+                height_ = g->height;
+                events.disturbed = true;
+            }
+            events.disturbed =
+                events.disturbed ||
+                (window_ && g->window == window_ &&
+                 (g->x != 0 || g->y != 0 || g->width != width_ || g->height != height_));
             break;
         }
         case XCB_FOCUS_IN:

@@ -31,8 +31,13 @@ public:
     int fd() const;
     Window window() const { return window_; }
 
-    // Puts the cover above every other window.
+    // Maps the cover and puts it above every other window.
     void raise();
+    // Puts the cover back as it was meant to be after another client moved,
+    // resized, unmapped or destroyed it: mapped, over the whole screen, and
+    // (a new one) right beneath `above`, or on top without it. True when a
+    // new window had to be made.
+    bool restore(Window above);
     // Keyboard and pointer on the root window; true once both are ours.
     bool grab();
     void ungrab();
@@ -43,6 +48,7 @@ public:
         bool destroyed = false; // the watched window was destroyed
         bool grabEnded = false; // some grab on the display ended
         bool obscured = false;  // something was stacked above the cover
+        bool disturbed = false; // another client moved, resized, unmapped or destroyed it
     };
     // Reads whatever has arrived; `watched` is a top-level window of the lock.
     Events poll(Window watched);
@@ -51,8 +57,14 @@ public:
     static std::string displayName();
 
 private:
+    void createWindow(Window above);
+
     xcb_connection_t* c_ = nullptr;
     Window root_ = 0;
+    uint16_t width_ = 0;
+    uint16_t height_ = 0;
+    uint32_t black_ = 0;
+    uint32_t visual_ = 0;
     Window window_ = 0;
     bool keyboard_ = false;
     bool pointer_ = false;
