@@ -68,6 +68,7 @@ LockWindowForm::LockWindowForm()
     pal.setColor(QPalette::Window, BgrColor(0x000000));
     setPalette(pal);
     setAutoFillBackground(true);
+    platform::KeepBlack(this);
 
     // Covers the whole primary screen from its first appearance.
     if (const QScreen* screen = QGuiApplication::primaryScreen()) setGeometry(screen->geometry());
@@ -208,11 +209,17 @@ LockWindowForm* LockWindowIfLoaded() {
 void LockWindowForm::Form_Load() {
     platform::SetScreenSaverRunning(true);
     Module7::SetTopMost(frmLogin(), 0);
-    // Shows this window: the screen is covered, and the keyboard held, before
-    // the settings file and the picture (either may be large) are read.
+    // Shows this window, black from the moment it is mapped, with the
+    // keyboard held: the screen is covered before the settings file and the
+    // picture (either may be large) are read.
     Module7::SetTopMost(*this, 1);
+    readStoredValues();
+    // On screen and painted, the picture with it: the guardian may let go.
     platform::WaitUntilOnScreen(*this, 500);
     platform::HandOver(*this);
+}
+
+void LockWindowForm::readStoredValues() {
     Text1->setText(ini::ReadIni(QStringLiteral("Pass"), QStringLiteral("Word")));
     Text2->setText(ini::ReadIni(QStringLiteral("Pic"), QStringLiteral("Back")));
     // The locks before this one died on the stored picture: the owner can get

@@ -59,6 +59,7 @@ protected:
     void mouseDoubleClickEvent(QMouseEvent* event) override;
 
 private:
+    void readStoredValues(); // the lock sequence from the settings file on
     void createImage();
     void createTitleBox();
     void createSettingsPanel();
