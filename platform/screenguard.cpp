@@ -131,23 +131,34 @@ QRect ScreenGuard::placeOf(const QWidget* w) const {
     return QRect(g.topLeft(), (QSizeF(g.size()) * screen->devicePixelRatio()).toSize());
 }
 
+QRegion ScreenGuard::shapeOf(const QWidget* w, const QRect& place) const {
+    // The form has holes where our dialogs stand; everything else is whole.
+    if (w != form_ || holes_.isEmpty()) return QRegion();
+    return QRegion(QRect(QPoint(), place.size())) - holes_.translated(-place.topLeft());
+}
+
 void ScreenGuard::enforce() {
     QList<x11::Window> ids, frames;
     QList<QRect> places;
+    QList<QRegion> shapes;
     for (QWidget* w : guarded()) {
         ids << xid(w);
         places << placeOf(w);
+        shapes << shapeOf(w, places.last());
     }
     if (ids.isEmpty()) return;
     for (const auto& frame : frames_)
         frames << frame.second;
-    const x11::StackState state = x11::InspectStack(ids, places, frames, friends());
+    const x11::StackState state = x11::InspectStack(ids, places, shapes, frames, friends());
     // Unmapped (or iconified: for a window nobody manages that is the same),
-    // moved or resized by another client: put back at once, in every state.
+    // moved, resized or reshaped by another client: put back at once, in
+    // every state.
     for (x11::Window w : state.unmapped)
         x11::Map(w);
     for (x11::Window w : state.misplaced)
         x11::Place(w, places[ids.indexOf(w)]);
+    for (x11::Window w : state.reshaped)
+        x11::Reshape(w, shapes[ids.indexOf(w)]);
     for (x11::Window w : state.destroyed)
         adoptDestroyed(w);
     // Locked: nothing of another program above ours. Our dialogs stand right

@@ -45,7 +45,8 @@ private:
 
     QList<QWidget*> guarded() const; // the form's covers, then the form: bottom to top
     QList<x11::Window> friends() const;
-    QRect placeOf(const QWidget* window) const; // the screen it covers
+    QRect placeOf(const QWidget* window) const;                       // the screen it covers
+    QRegion shapeOf(const QWidget* window, const QRect& place) const; // empty: all of it
     void check();
     void enforce();
     void recreate(QPointer<QWidget> window);

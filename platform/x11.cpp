@@ -6,6 +6,7 @@
 #include <QSet>
 #include <QtGui/qguiapplication_platform.h>
 
+#include <xcb/shape.h>
 #include <xcb/xcb.h>
 
 #include <cstdlib>
@@ -93,8 +94,19 @@ bool IsOurs(Window window) {
     return (window & ~setup->resource_id_mask) == setup->resource_id_base;
 }
 
+namespace {
+QRegion regionOf(xcb_shape_get_rectangles_reply_t* r) {
+    QRegion region;
+    const xcb_rectangle_t* rects = xcb_shape_get_rectangles_rectangles(r);
+    for (int i = 0; i < xcb_shape_get_rectangles_rectangles_length(r); ++i)
+        region += QRect(rects[i].x, rects[i].y, rects[i].width, rects[i].height);
+    return region;
+}
+} // namespace
+
 StackState InspectStack(const QList<Window>& guarded, const QList<QRect>& places,
-                        const QList<Window>& frames, const QList<Window>& friends) {
+                        const QList<QRegion>& shapes, const QList<Window>& frames,
+                        const QList<Window>& friends) {
     StackState state;
     xcb_connection_t* c = connection();
     if (!c || guarded.isEmpty()) return state;
@@ -131,11 +143,21 @@ StackState InspectStack(const QList<Window>& guarded, const QList<QRect>& places
 
     // Ask about every window that matters at once: one round trip.
     QList<std::pair<Window, xcb_get_window_attributes_cookie_t>> asked;
-    QList<std::pair<qsizetype, xcb_get_geometry_cookie_t>> placed;
+    struct Placed {
+        qsizetype i;
+        xcb_get_geometry_cookie_t geometry;
+        xcb_shape_get_rectangles_cookie_t bounding, input;
+    };
+    QList<Placed> placed;
     for (qsizetype i = 0; i < guarded.size(); ++i) {
         if (state.destroyed.contains(guarded[i])) continue;
         asked.append({guarded[i], xcb_get_window_attributes(c, guarded[i])});
-        if (i < places.size()) placed.append({i, xcb_get_geometry(c, guarded[i])});
+        if (i >= places.size() || i >= shapes.size()) continue;
+        // Told of the next change to its shape as it happens.
+        xcb_shape_select_input(c, guarded[i], 1);
+        placed.append({i, xcb_get_geometry(c, guarded[i]),
+                       xcb_shape_get_rectangles(c, guarded[i], XCB_SHAPE_SK_BOUNDING),
+                       xcb_shape_get_rectangles(c, guarded[i], XCB_SHAPE_SK_INPUT)});
     }
     for (int i = lowest + 1; i < count; ++i) {
         const Window w = children[i];
@@ -154,9 +176,22 @@ StackState InspectStack(const QList<Window>& guarded, const QList<QRect>& places
                 state.foreignAbove = true;
         }
     }
-    for (const auto& [i, cookie] : placed) {
-        const Reply<xcb_get_geometry_reply_t> g(xcb_get_geometry_reply(c, cookie, nullptr));
-        if (g && QRect(g->x, g->y, g->width, g->height) != places[i]) state.misplaced << guarded[i];
+    for (const Placed& p : placed) {
+        const Reply<xcb_get_geometry_reply_t> g(xcb_get_geometry_reply(c, p.geometry, nullptr));
+        const Reply<xcb_shape_get_rectangles_reply_t> bounding(
+            xcb_shape_get_rectangles_reply(c, p.bounding, nullptr));
+        const Reply<xcb_shape_get_rectangles_reply_t> input(
+            xcb_shape_get_rectangles_reply(c, p.input, nullptr));
+        const Window w = guarded[p.i];
+        const QRect place = places[p.i];
+        if (g && QRect(g->x, g->y, g->width, g->height) != place) state.misplaced << w;
+        // An unshaped window reports its own rectangle, and takes clicks
+        // wherever it is.
+        const QRegion whole(QRect(QPoint(), place.size()));
+        const QRegion shown = shapes[p.i].isEmpty() ? whole : shapes[p.i];
+        if ((bounding && regionOf(bounding.get()) != shown) ||
+            (input && regionOf(input.get()) != whole))
+            state.reshaped << w;
     }
     return state;
 }
@@ -177,6 +212,24 @@ void Place(Window window, const QRect& rect) {
                          XCB_CONFIG_WINDOW_X | XCB_CONFIG_WINDOW_Y | XCB_CONFIG_WINDOW_WIDTH |
                              XCB_CONFIG_WINDOW_HEIGHT,
                          values);
+    xcb_flush(c);
+}
+
+void Reshape(Window window, const QRegion& shape) {
+    xcb_connection_t* c = connection();
+    if (!c) return;
+    if (shape.isEmpty()) {
+        xcb_shape_mask(c, XCB_SHAPE_SO_SET, XCB_SHAPE_SK_BOUNDING, xcb_window_t(window), 0, 0,
+                       XCB_NONE);
+    } else {
+        QList<xcb_rectangle_t> rects;
+        for (const QRect& r : shape)
+            rects.append(
+                {int16_t(r.x()), int16_t(r.y()), uint16_t(r.width()), uint16_t(r.height())});
+        xcb_shape_rectangles(c, XCB_SHAPE_SO_SET, XCB_SHAPE_SK_BOUNDING, XCB_CLIP_ORDERING_UNSORTED,
+                             xcb_window_t(window), 0, 0, uint32_t(rects.size()), rects.constData());
+    }
+    xcb_shape_mask(c, XCB_SHAPE_SO_SET, XCB_SHAPE_SK_INPUT, xcb_window_t(window), 0, 0, XCB_NONE);
     xcb_flush(c);
 }
 
@@ -371,6 +424,7 @@ class EventWatch : public QAbstractNativeEventFilter {
 public:
     Listener* listener = nullptr;
     QSet<xcb_atom_t> requests;
+    uint8_t shapeEvent = 0; // 0: the server has no shapes
 
     bool nativeEventFilter(const QByteArray& type, void* message, qintptr*) override {
         xcb_connection_t* c = connection();
@@ -441,6 +495,8 @@ public:
             return false;
         }
         default:
+            if (shapeEvent && (event->response_type & ~0x80) == shapeEvent)
+                listener->stackChanged(); // one of ours reshaped: looked at like a move
             return false;
         }
     }
@@ -462,6 +518,9 @@ void Listen(Listener* listener) {
     static bool installed = false;
     if (!installed) {
         watch().requests = windowManagerRequests(c);
+        const xcb_query_extension_reply_t* shape = xcb_get_extension_data(c, &xcb_shape_id);
+        if (shape && shape->present)
+            watch().shapeEvent = uint8_t(shape->first_event + XCB_SHAPE_NOTIFY);
         QCoreApplication::instance()->installNativeEventFilter(&watch());
         installed = true;
     }

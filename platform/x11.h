@@ -3,6 +3,7 @@
 #include <QList>
 #include <QPoint>
 #include <QRect>
+#include <QRegion>
 
 // Every X11 call of the program lives in x11.cpp, behind helpers named for
 // what they do. Under a Qt platform other than xcb they all do nothing.
@@ -41,19 +42,24 @@ struct StackState {
     QList<Window> unmapped;    // guarded windows that are not viewable
     QList<Window> destroyed;   // guarded windows that no longer exist
     QList<Window> misplaced;   // guarded windows moved or resized away from their place
+    QList<Window> reshaped;    // guarded windows whose shape is not the one given
     QList<Window> others;      // other viewable windows of ours above them, bottom to top
 };
 // `guarded` are our covering windows, bottom to top: the covers, then the
-// lock window on top; `places` are where they belong, in the same order, in
-// pixels of the root window. `frames` (the frames of our dialogs) belong between the
+// lock window on top; `places` are where they belong and `shapes` what of
+// them shows (an empty region: all of it), in the same order, in pixels of
+// the root window and of the window. `frames` (the frames of our dialogs) belong between the
 // covers and the lock window; `friends` are windows of another process that
 // belong beneath them all (the guardian's cover).
 StackState InspectStack(const QList<Window>& guarded, const QList<QRect>& places,
-                        const QList<Window>& frames, const QList<Window>& friends);
+                        const QList<QRegion>& shapes, const QList<Window>& frames,
+                        const QList<Window>& friends);
 
 void Map(Window window);
 // Moves and resizes a window, in pixels of the root window.
 void Place(Window window, const QRect& rect);
+// What of a window shows, and takes clicks: `shape`, or all of it when empty.
+void Reshape(Window window, const QRegion& shape);
 // Asks window managers to leave a mapped window out of taskbars and pagers
 // (a window no manager manages gets the states set directly).
 void SkipTaskbarAndPager(Window window);
@@ -84,7 +90,8 @@ void SendClick(Window window, QPoint local, QPoint rootPos, int button);
 class Listener {
 public:
     virtual ~Listener() = default;
-    // A top-level window was mapped, unmapped, moved, restacked or destroyed.
+    // A top-level window was mapped, unmapped, moved, restacked or destroyed,
+    // or one of ours reshaped.
     virtual void stackChanged() = 0;
     // One of our windows was destroyed by someone else; Qt is not told.
     virtual bool adoptDestroyed(Window window) = 0;

@@ -1,5 +1,6 @@
 #include "platform/x11cover.h"
 
+#include <xcb/shape.h>
 #include <xcb/xcb.h>
 
 #include <cstdlib>
@@ -36,6 +37,8 @@ bool Cover::open() {
     height_ = screen->height_in_pixels;
     black_ = screen->black_pixel;
     visual_ = screen->root_visual;
+    const xcb_query_extension_reply_t* shape = xcb_get_extension_data(c_, &xcb_shape_id);
+    shapeEvent_ = shape && shape->present ? uint8_t(shape->first_event + XCB_SHAPE_NOTIFY) : 0;
     createWindow(0);
 
     // Told when a top-level window goes, when a grab ends, and when the
@@ -59,6 +62,7 @@ void Cover::createWindow(Window above) {
     const char name[] = "pomlock";
     xcb_change_property(c_, XCB_PROP_MODE_REPLACE, window_, XCB_ATOM_WM_NAME, XCB_ATOM_STRING, 8,
                         sizeof name - 1, name);
+    if (shapeEvent_) xcb_shape_select_input(c_, window_, 1);
     if (above) {
         const uint32_t beneath[] = {above, XCB_STACK_MODE_BELOW};
         xcb_configure_window(c_, window_, XCB_CONFIG_WINDOW_SIBLING | XCB_CONFIG_WINDOW_STACK_MODE,
@@ -77,6 +81,9 @@ bool Cover::restore(Window above) {
         createWindow(above);
         return true;
     }
+    if (shapeEvent_)
+        for (const xcb_shape_kind_t kind : {XCB_SHAPE_SK_BOUNDING, XCB_SHAPE_SK_INPUT})
+            xcb_shape_mask(c_, XCB_SHAPE_SO_SET, kind, window_, 0, 0, XCB_NONE);
     const uint32_t whole[] = {0, 0, width_, height_};
     xcb_configure_window(c_, window_,
                          XCB_CONFIG_WINDOW_X | XCB_CONFIG_WINDOW_Y | XCB_CONFIG_WINDOW_WIDTH |
@@ -196,6 +203,10 @@ Cover::Events Cover::poll(Window watched) {
                                        XCB_VISIBILITY_UNOBSCURED;
             break;
         default:
+            if (shapeEvent_ && (e->response_type & ~0x80) == shapeEvent_) {
+                const auto* n = reinterpret_cast<xcb_shape_notify_event_t*>(e);
+                events.disturbed = events.disturbed || (n->affected_window == window_ && n->shaped);
+            }
             break;
         }
         std::free(e);

@@ -34,7 +34,7 @@ public:
     // Maps the cover and puts it above every other window.
     void raise();
     // Puts the cover back as it was meant to be after another client moved,
-    // resized, unmapped or destroyed it: mapped, over the whole screen, and
+    // resized, reshaped, unmapped or destroyed it: mapped, over the whole screen, and
     // (a new one) right beneath `above`, or on top without it. True when a
     // new window had to be made.
     bool restore(Window above);
@@ -48,7 +48,7 @@ public:
         bool destroyed = false; // the watched window was destroyed
         bool grabEnded = false; // some grab on the display ended
         bool obscured = false;  // something was stacked above the cover
-        bool disturbed = false; // another client moved, resized, unmapped or destroyed it
+        bool disturbed = false; // another client moved, resized, reshaped, unmapped or destroyed it
     };
     // Reads whatever has arrived; `watched` is a top-level window of the lock.
     Events poll(Window watched);
@@ -65,6 +65,7 @@ private:
     uint16_t height_ = 0;
     uint32_t black_ = 0;
     uint32_t visual_ = 0;
+    uint8_t shapeEvent_ = 0; // 0: the server has no shapes
     Window window_ = 0;
     bool keyboard_ = false;
     bool pointer_ = false;

@@ -126,6 +126,7 @@ attack() { # attack NAME : one-off attacks run now, standing ones in the backgro
     close-cover) wmctrl -i -c "$(cover_window)"; "$XPROBE" close "$(cover_window)" ;;
     destroy-cover) "$XPROBE" destroy "$(cover_window)" ;;
     move+resize) xdotool windowsize "$(lock_window)" 10 10 windowmove "$(cover_window)" 4000 0 ;;
+    reshape) "$XPROBE" shape "$(lock_window)" "$(cover_window)" ;;
     raiser) "$XPROBE" raiser >/dev/null & ATTACKER=$! ;;
     raiser-above) "$XPROBE" raiser above >/dev/null & ATTACKER=$! ;;
     above+focus) "$XPROBE" raiser above focus >/dev/null & ATTACKER=$! ;;
@@ -133,7 +134,7 @@ attack() { # attack NAME : one-off attacks run now, standing ones in the backgro
 }
 
 STATES="Locked Asking Refused Dismissed"
-ATTACKS="unmap minimize destroy close-lock close-cover destroy-cover move+resize raiser raiser-above above+focus"
+ATTACKS="unmap minimize destroy close-lock close-cover destroy-cover move+resize reshape raiser raiser-above above+focus"
 : >"$WORK/table"
 for state in $STATES; do
     for name in $ATTACKS; do

@@ -21,13 +21,14 @@ lock_pid() { pgrep -n -f "^$LOCK" 2>/dev/null; }
 no_lock() { ! pgrep -f "^$LOCK" >/dev/null; }
 lock_window() { visible_window '^Form1$'; }
 guardian_cover() { xdotool search --name '^pomlock$' | head -n1; }
+cover_whole() { xwininfo -id "$(guardian_cover)" | grep -q 'IsViewable' && xwininfo -id "$(guardian_cover)" | grep -q -- '-geometry 1920x1080+0+0'; }
 now_ms() { echo $(($(date +%s%N) / 1000000)); }
 
 # --- killed: sampled every 10 ms from just before, then back in force and open
 start
 expect "locked at start" wait_until 10 in_force
 : >"$WORK/table"
-for how in windowkill SIGSEGV SIGABRT unlocked+SIGSEGV guardian-windowkill cover-moved+windowkill \
+for how in windowkill SIGSEGV SIGABRT unlocked+SIGSEGV guardian-windowkill cover-spoiled+windowkill \
     cover-destroyed+windowkill; do
     wait_until 10 in_force
     case $how in unlocked+*) owner_gets_in pw ;; esac
@@ -38,7 +39,11 @@ for how in windowkill SIGSEGV SIGABRT unlocked+SIGSEGV guardian-windowkill cover
     killed=$(now_ms)
     # Another client first spoils the guardian's cover beneath the lock.
     case $how in
-    cover-moved+*) xdotool windowunmap "$(guardian_cover)" windowsize 10 10 windowmove 500 500 ;;
+    cover-spoiled+*) # each put right before the next
+        xdotool windowunmap "$(guardian_cover)" windowsize 10 10 windowmove 500 500
+        wait_until 2 cover_whole
+        "$XPROBE" shape "$(guardian_cover)"
+        ;;
     cover-destroyed+*) "$XPROBE" destroy "$(guardian_cover)" ;;
     esac
     case $how in

@@ -22,11 +22,14 @@
 //   xprobe top                            prints the topmost viewable top-level window
 //   xprobe toplevel WINDOW                prints the top-level window that holds it
 //   xprobe destroy WINDOW                 XDestroyWindow, as any client may
+//   xprobe shape WINDOW...                gives the windows empty shapes (nothing of
+//                                         them shows or takes a click), as any client may
 //   xprobe close WINDOW                   sends WM_DELETE_WINDOW to it, as a window
 //                                         manager's close action does
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
+#include <X11/extensions/shape.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -326,6 +329,14 @@ int main(int argc, char** argv) {
     }
     if (cmd == "destroy" && argc == 3) {
         XDestroyWindow(d, std::strtoul(argv[2], nullptr, 0));
+        XSync(d, False);
+        return 0;
+    }
+    if (cmd == "shape") {
+        for (int i = 2; i < argc; ++i)
+            for (int kind : {ShapeBounding, ShapeInput})
+                XShapeCombineRectangles(d, std::strtoul(argv[i], nullptr, 0), kind, 0, 0, nullptr,
+                                        0, ShapeSet, Unsorted);
         XSync(d, False);
         return 0;
     }
