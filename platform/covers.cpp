@@ -1,6 +1,7 @@
 #include "platform/covers.h"
 
 #include "platform/screenguard.h"
+#include "platform/topmost.h"
 #include "platform/x11.h"
 
 #include <QCloseEvent>
@@ -14,18 +15,18 @@ namespace platform {
 namespace {
 const char kCoverProperty[] = "pomlockCover";
 
-// Paints a window's background black through the X server on every new X
-// window it gets (a destroyed one is replaced): black from the moment it is
-// mapped, before the toolkit has painted anything.
+// Paints a window's background black through the X server each time it is
+// shown, on the X window it has then (a destroyed one is replaced): black
+// from the moment it is mapped, before the toolkit has painted anything.
 class BlackBackground : public QObject {
 public:
     using QObject::QObject;
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override {
-        auto* w = static_cast<QWidget*>(watched);
-        if (event->type() == QEvent::WinIdChange && w->internalWinId())
-            x11::PaintBlack(w->internalWinId());
+        const QWindow* window = static_cast<QWidget*>(watched)->windowHandle();
+        if (event->type() == QEvent::Show && window && window->handle())
+            x11::PaintBlack(window->winId());
         return false;
     }
 };
@@ -52,9 +53,7 @@ public:
         KeepBlack(this);
         winId();
         windowHandle()->setScreen(screen);
-        windowHandle()->setFlag(Qt::WindowStaysOnTopHint,
-                                form->windowFlags().testFlag(Qt::WindowStaysOnTopHint));
-        overrideWindowFlags(windowHandle()->flags());
+        SetBandFlag(*this, form->windowFlags().testFlag(Qt::WindowStaysOnTopHint));
         connect(screen, &QScreen::geometryChanged, this,
                 [this](const QRect& r) { setGeometry(r); });
     }
@@ -81,7 +80,6 @@ private:
 
 void KeepBlack(QWidget* window) {
     window->installEventFilter(new BlackBackground(window));
-    if (window->internalWinId()) x11::PaintBlack(window->internalWinId());
 }
 
 bool IsCoverWindow(const QWidget* w) {

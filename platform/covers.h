@@ -43,7 +43,7 @@ private:
 };
 
 // The X server fills the window black wherever it shows, from the moment it
-// is mapped, whatever X window it gets.
+// is mapped, each time it is shown.
 void KeepBlack(QWidget* window);
 
 // Marks a window as a cover that follows its form into and out of the topmost band.

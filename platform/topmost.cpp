@@ -31,28 +31,30 @@ private:
 };
 } // namespace
 
+void SetBandFlag(QWidget& window, bool on) {
+    Qt::WindowFlags flags = window.windowFlags();
+    flags.setFlag(Qt::WindowStaysOnTopHint, on);
+    window.overrideWindowFlags(flags); // QWidget::setWindowFlags would make a new window
+}
+
 bool SetWindowTopMost(QWidget& form, bool on) {
     if (!form.isWindow()) return false;
-    // Change the flag on the existing QWindow: QWidget::setWindowFlags would
-    // recreate the native window and so drop any grab it holds.
     form.winId();
     QWindow* window = form.windowHandle();
     if (!window) return false;
-    Qt::WindowFlags flags = form.windowFlags();
-    flags.setFlag(Qt::WindowStaysOnTopHint, on);
-    form.overrideWindowFlags(flags); // keeps QWidget's view in step, no recreation
-    window->setFlag(Qt::WindowStaysOnTopHint, on);
+    // The band of a window nobody manages is ours to keep (see ScreenGuard):
+    // only the widget's flag changes. Told to the X window, the flag would
+    // make Qt replace that window when it is next shown, with nothing painted.
+    SetBandFlag(form, on);
+    if (!form.windowFlags().testFlag(Qt::X11BypassWindowManagerHint))
+        window->setFlag(Qt::WindowStaysOnTopHint, on); // the window manager's band
     form.show();
     form.raise();
     form.activateWindow();
     // The form's screen covers go with it.
-    if (auto* covers = form.findChild<ScreenCovers*>(QString(), Qt::FindDirectChildrenOnly)) {
-        for (QWidget* cover : covers->covers()) {
-            if (!cover->windowHandle()) continue;
-            cover->windowHandle()->setFlag(Qt::WindowStaysOnTopHint, on);
-            cover->overrideWindowFlags(cover->windowHandle()->flags());
-        }
-    }
+    if (auto* covers = form.findChild<ScreenCovers*>(QString(), Qt::FindDirectChildrenOnly))
+        for (QWidget* cover : covers->covers())
+            SetBandFlag(*cover, on);
     return true;
 }
 

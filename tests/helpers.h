@@ -63,7 +63,12 @@ inline QSize screenSize() {
 }
 
 inline bool isTopMost(QWidget& w) {
-    return w.windowHandle() && w.windowHandle()->flags().testFlag(Qt::WindowStaysOnTopHint);
+    // The band of a window no window manager manages is the program's own to
+    // keep; a managed one is in the window manager's band as well.
+    const bool flagged = w.windowFlags().testFlag(Qt::WindowStaysOnTopHint);
+    if (w.windowFlags().testFlag(Qt::X11BypassWindowManagerHint)) return flagged;
+    return flagged && w.windowHandle() &&
+           w.windowHandle()->flags().testFlag(Qt::WindowStaysOnTopHint);
 }
 
 // Unloads whatever forms a test left and lets Qt delete them.

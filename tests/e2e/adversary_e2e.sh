@@ -199,6 +199,14 @@ wait_until 10 visible_window '^Form1$'
 expect "slow picture: black, not the desktop, while it decodes" holds_for 0.5 pixel_is_not 0 0 1e6e5a
 expect "slow picture: locked" wait_until 10 in_force
 stop_lock
+# The same without the guardian's black beneath: the lock window is black
+# from the moment it is mapped.
+"$WORK/pomlock-screen" >>"$WORK/pomlock.log" 2>&1 &
+LOCK_PID=$!
+PIDS="$PIDS $LOCK_PID"
+wait_until 10 visible_window '^Form1$'
+expect "slow picture, lock on its own: black while it decodes" holds_for 0.5 pixel_is_not 0 0 1e6e5a
+stop_lock
 
 # --- settings files that are odd, broken or huge
 head -c 4096 /dev/urandom >"$WORK/random.ini"
