@@ -282,20 +282,23 @@ void PaintBlack(Window window) {
 
 void RaiseToTop(const QList<Window>& bottomToTop) {
     xcb_connection_t* c = connection();
-    if (!c) return;
+    if (!c || bottomToTop.isEmpty()) return;
+    // The top one first, then each right beneath the one above it: a window
+    // that already stands where it belongs is not uncovered and repainted,
+    // as it would be if a lower one were raised over it for a moment.
     const uint32_t above = XCB_STACK_MODE_ABOVE;
-    for (Window w : bottomToTop)
-        xcb_configure_window(c, w, XCB_CONFIG_WINDOW_STACK_MODE, &above);
-    xcb_flush(c);
+    xcb_configure_window(c, xcb_window_t(bottomToTop.last()), XCB_CONFIG_WINDOW_STACK_MODE, &above);
+    PlaceBeneath(bottomToTop.mid(0, bottomToTop.size() - 1), bottomToTop.last());
 }
 
 void PlaceBeneath(const QList<Window>& bottomToTop, Window above) {
     xcb_connection_t* c = connection();
     if (!c) return;
-    for (Window w : bottomToTop) {
+    for (qsizetype i = bottomToTop.size() - 1; i >= 0; --i) {
         const uint32_t values[] = {uint32_t(above), XCB_STACK_MODE_BELOW};
-        xcb_configure_window(c, xcb_window_t(w),
+        xcb_configure_window(c, xcb_window_t(bottomToTop[i]),
                              XCB_CONFIG_WINDOW_SIBLING | XCB_CONFIG_WINDOW_STACK_MODE, values);
+        above = bottomToTop[i];
     }
     xcb_flush(c);
 }
