@@ -141,9 +141,10 @@ kill -SEGV \$\$
 SH
 }
 crashing_lock 3
-"$XPROBE" watch 2500 >"$WORK/watch" &
-WATCHER=$!
 start
+wait_until 5 pixel_is 960 540 000000 # the guardian has covered the screen
+"$XPROBE" watch 2000 >"$WORK/watch" &
+WATCHER=$!
 expect "dies three times at the first start: locked after all" wait_until 10 in_force
 wait "$WATCHER"
 set -- $(cat "$WORK/watch")
