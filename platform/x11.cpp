@@ -152,7 +152,8 @@ StackState InspectStack(const QList<Window>& guarded, const QList<QRect>& places
     for (qsizetype i = 0; i < guarded.size(); ++i) {
         if (state.destroyed.contains(guarded[i])) continue;
         asked.append({guarded[i], xcb_get_window_attributes(c, guarded[i])});
-        if (i >= places.size() || i >= shapes.size()) continue;
+        // A cover whose screen is going has no place to be kept in.
+        if (i >= places.size() || i >= shapes.size() || places[i].isEmpty()) continue;
         // Told of the next change to its shape as it happens.
         xcb_shape_select_input(c, guarded[i], 1);
         placed.append({i, xcb_get_geometry(c, guarded[i]),

@@ -76,8 +76,7 @@ void Cover::createWindow(Window above) {
 
 bool Cover::restore(Window above) {
     if (!c_) return false;
-    const bool renewed = window_ == 0;
-    if (renewed) {
+    if (!window_) { // destroyed
         createWindow(above);
         return true;
     }
