@@ -122,8 +122,8 @@ chmod +x "$WORK/pomlock-screen"
 status=$?
 expect "a lock that never came up: non-zero exit ($status)" test "$status" -ne 0
 expect "... with the lock's message" grep -q 'toolkit could not start' "$WORK/broken.log"
-expect "... and everything let go" keyboard_free
-expect "... and nothing left on screen" pixel_is 960 540 1e6e5a
+expect "... and everything let go" wait_until 2 keyboard_free
+expect "... and nothing left on screen" wait_until 2 pixel_is 960 540 1e6e5a
 
 # --- at the very first start, a lock whose toolkit started but that dies
 # before it is on screen (its picture crashes the decoder) is a crash, not a
@@ -157,7 +157,7 @@ crashing_lock 99
 status=$?
 expect "never comes up, even without its picture: given up ($status, $(cat "$WORK/starts") starts)" \
     test "$status" -ne 0 -a "$(cat "$WORK/starts")" -eq 4
-expect "... and everything let go" keyboard_free
+expect "... and everything let go" wait_until 2 keyboard_free
 mv "$WORK/pomlock-screen.real" "$WORK/pomlock-screen"
 
 # --- no usable display: one line, status 1, no core

@@ -42,5 +42,5 @@ expect "still running once unlocked" sh -c "! test -e '$WORK/status'"
 xdotool mousemove 944 28 click 1 # quit
 expect "quit ends it" wait_until 5 ended
 expect "... with exit status 0" test "$(cat "$WORK/status" 2>/dev/null)" = 0
-expect "... and lets everything go" keyboard_free
+expect "... and lets everything go" wait_until 2 keyboard_free
 summary
