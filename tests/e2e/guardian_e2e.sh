@@ -36,16 +36,17 @@ for how in windowkill SIGSEGV SIGABRT unlocked+SIGSEGV guardian-windowkill cover
     "$XPROBE" watch 1500 >"$WORK/watch" &
     WATCHER=$!
     sleep 0.1 # the kill comes a moment into the sampling
-    killed=$(now_ms)
     # Another client first spoils the guardian's cover beneath the lock.
     case $how in
     cover-spoiled+*) # each put right before the next
-        xdotool windowunmap "$(guardian_cover)" windowsize 10 10 windowmove 500 500
-        wait_until 2 cover_whole
+        c=$(guardian_cover)
+        xdotool windowunmap "$c" windowsize "$c" 10 10 windowmove "$c" 500 500
+        expect "$how: the guardian puts its cover right" wait_until 2 cover_whole
         "$XPROBE" shape "$(guardian_cover)"
         ;;
     cover-destroyed+*) "$XPROBE" destroy "$(guardian_cover)" ;;
     esac
+    killed=$(now_ms)
     case $how in
     guardian-windowkill) xdotool windowkill "$(guardian_cover)" ;;
     *windowkill) xdotool windowkill "$(lock_window)" ;;
