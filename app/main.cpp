@@ -1,12 +1,13 @@
 // pomlock-screen: the lock itself, started by the guardian (pomlock) or on its own.
+#include "forms/decoration.h"
+#include "forms/desktop.h"
+#include "forms/fonts.h"
+#include "forms/form.h"
+#include "forms/picture.h"
+#include "forms/qttexts.h"
+#include "guard/lock.h"
+#include "guard/x11.h"
 #include "lock/LockWindow.h"
-#include "platform/fonts.h"
-#include "platform/form.h"
-#include "platform/guardianlink.h"
-#include "platform/picture.h"
-#include "platform/qttexts.h"
-#include "platform/screenguard.h"
-#include "platform/x11.h"
 #include "support/ini.h"
 
 #include <QApplication>
@@ -15,41 +16,52 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <vector>
 
 int main(int argc, char** argv) {
     // The lock works through X11 grabs; under Wayland it runs through XWayland.
     qputenv("QT_QPA_PLATFORM", "xcb");
     // It draws nothing with OpenGL: no GL libraries to load.
     qputenv("QT_XCB_GL_INTEGRATION", "none");
-    if (!platform::x11::DisplayOpens()) {
+    if (!guard::x11::DisplayOpens()) {
         const char* display = std::getenv("DISPLAY");
         std::fprintf(stderr, "pomlock: cannot open the X display '%s'\n", display ? display : "");
         return 1;
     }
-    platform::WarmUpFonts(); // while the toolkit starts
-    QApplication app(argc, argv);
+    forms::WarmUpFonts(); // while the toolkit starts
+    // The keyboard and pointer are held by the lock's own grabs, always: the
+    // toolkit must never take them for a popup and let them go after it.
+    std::vector<char*> args(argv, argv + argc);
+    char noGrab[] = "-nograb";
+    args.push_back(noGrab);
+    int count = int(args.size());
+    args.push_back(nullptr);
+    QApplication app(count, args.data());
     // Hiding windows never ends the program; unloading the last form does.
     app.setQuitOnLastWindowClosed(false);
     app.setWindowIcon(QIcon(QStringLiteral(":/icon.png")));
-    platform::UseJapaneseQtTexts();
+    forms::UseJapaneseQtTexts();
+    forms::DecorateEveryDialog();
 
-    platform::GuardianLink& guardian = platform::GuardianLink::instance();
-    guardian.attach();
+    guard::Lock lock; // how the screen is kept locked: guard/lock.h
+    forms::SetDesktop(&lock);
+    // The locks before this one died on the stored picture: not loaded.
+    if (lock.guardian().skipStoredPicture()) forms::SkipNextPicture();
     // The stored picture is read while the lock window is being made; the
     // lock sequence takes it when it asks for the same file.
-    if (!guardian.startsWithoutPicture())
-        platform::PrefetchPicture(
+    else if (const QScreen* screen = QGuiApplication::primaryScreen())
+        forms::PrefetchPicture(
             [] { return ini::ReadIni(QStringLiteral("Pic"), QStringLiteral("Back")); },
-            QGuiApplication::primaryScreen()->geometry().size());
-    platform::ScreenGuard::instance().setFriend(guardian.cover());
-    QObject::connect(&guardian, &platform::GuardianLink::coverChanged,
-                     &platform::ScreenGuard::instance(), &platform::ScreenGuard::setFriend);
-    QObject::connect(&platform::FormRuntime::instance(), &platform::FormRuntime::allUnloaded,
-                     &guardian, &platform::GuardianLink::quitting);
-    QObject::connect(&platform::FormRuntime::instance(), &platform::FormRuntime::allUnloaded, &app,
-                     &QCoreApplication::quit, Qt::QueuedConnection);
+            (QSizeF(screen->geometry().size()) * screen->devicePixelRatio()).toSize());
+    QObject::connect(
+        &forms::FormRuntime::instance(), &forms::FormRuntime::allUnloaded, &app, [&lock, &app] {
+            lock.quitting();
+            QMetaObject::invokeMethod(&app, &QCoreApplication::quit, Qt::QueuedConnection);
+        });
 
     LockWindow(); // the startup form: loading it locks the screen
-    guardian.settled();
-    return app.exec();
+    lock.settled();
+    const int status = app.exec();
+    forms::SetDesktop(nullptr);
+    return status;
 }

@@ -1,7 +1,7 @@
 #include "guardian/guardian.h"
 
-#include "platform/handover.h"
-#include "platform/x11cover.h"
+#include "common/handover.h"
+#include "guardian/cover.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -21,10 +21,8 @@
 namespace guardian {
 namespace {
 
-using platform::x11cover::Cover;
-
 // Grabs wanted but not held are tried again on every X event that may free
-// them; this is only the backstop between those.
+// them; this is only the backstop between those, while they are wanted.
 constexpr int kGrabRetryMs = 50;
 constexpr int kReconnectMs = 100;
 // A lock that dies before its lock sequence has run to the end waits this
@@ -49,8 +47,18 @@ std::string lockPath() {
     return path.substr(0, path.rfind('/') + 1) + handover::kLockProgram;
 }
 
-void sendMessage(int fd, const std::string& text) {
-    if (fd >= 0) send(fd, text.data(), text.size(), MSG_NOSIGNAL | MSG_DONTWAIT);
+// The suspend delay an idle watcher hands over (xss-lock -l): a descriptor
+// the machine waits on before it sleeps. Kept from the lock, closed as soon
+// as the screen is covered and held. The only thing read from the
+// environment: it is the watcher's hand-over, not a setting.
+int takeSleepLock() {
+    const char* value = std::getenv("XSS_SLEEP_LOCK_FD");
+    if (!value || !*value) return -1;
+    char* end = nullptr;
+    const long fd = std::strtol(value, &end, 10);
+    if (*end != '\0' || fd <= 2 || fd > 65535 || fcntl(int(fd), F_GETFD) < 0) return -1;
+    fcntl(int(fd), F_SETFD, FD_CLOEXEC);
+    return int(fd);
 }
 
 class Guardian {
@@ -58,18 +66,21 @@ public:
     int run();
 
 private:
+    int handOverToRunning(xcb::Window holder);
     bool startLock();
     void readLock();
     void lockGone();
     void childExited(int status);
     void takeGrabs();
     void handleX();
+    void releaseSleepLock();
     int terminate(int sig);
     int timeout() const;
 
     Cover cover_;
     sigset_t oldMask_{};
     int signals_ = -1;
+    int sleepLock_ = -1;
     pid_t child_ = -1;
     int sock_ = -1;
     bool everInForce_ = false; // a lock came up at least once
@@ -77,7 +88,7 @@ private:
     bool settled_ = false;     // the current lock ran its lock sequence to the end
     bool quit_ = false;        // the current lock said the user quit
     bool wantGrabs_ = true;    // no lock holds the keyboard and pointer
-    platform::x11cover::Window lockWindow_ = 0;
+    xcb::Window lockWindow_ = 0;
     int earlyDeaths_ = 0;
     long long restartAt_ = -1;
     long long reconnectAt_ = -1;
@@ -86,25 +97,36 @@ private:
 };
 
 int Guardian::run() {
+    sleepLock_ = takeSleepLock();
     sigset_t mask;
     sigemptyset(&mask);
     for (int s : {SIGCHLD, SIGTERM, SIGINT, SIGHUP})
         sigaddset(&mask, s);
     sigprocmask(SIG_BLOCK, &mask, &oldMask_);
     signals_ = signalfd(-1, &mask, SFD_CLOEXEC | SFD_NONBLOCK);
-
-    if (!cover_.open()) {
-        std::fprintf(stderr, "pomlock: cannot open the X display '%s'\n",
-                     Cover::displayName().c_str());
+    if (signals_ < 0) { // without it a crashed lock would never be restarted
+        std::fprintf(stderr, "pomlock: cannot watch the lock: %s\n", std::strerror(errno));
         return 1;
     }
-    fcntl(cover_.fd(), F_SETFD, FD_CLOEXEC);
+    if (!cover_.connect()) {
+        std::fprintf(stderr, "pomlock: cannot open the X display '%s'\n",
+                     xcb::DisplayName().c_str());
+        return 1;
+    }
+    xcb::Window holder = 0;
+    if (!cover_.claim(&holder)) return handOverToRunning(holder);
+    fcntl(cover_.windowFd(), F_SETFD, FD_CLOEXEC);
+    fcntl(cover_.grabsFd(), F_SETFD, FD_CLOEXEC);
+    cover_.show();
     takeGrabs();
     if (!startLock()) return 1;
 
     while (exitStatus_ < 0) {
-        pollfd fds[3] = {{signals_, POLLIN, 0}, {cover_.fd(), POLLIN, 0}, {sock_, POLLIN, 0}};
-        poll(fds, 3, timeout());
+        pollfd fds[4] = {{signals_, POLLIN, 0},
+                         {cover_.windowFd(), POLLIN, 0},
+                         {cover_.grabsFd(), POLLIN, 0},
+                         {sock_, POLLIN, 0}};
+        poll(fds, 4, timeout());
         const long long now = nowMs();
         if (fds[0].revents) {
             signalfd_siginfo info;
@@ -114,7 +136,7 @@ int Guardian::run() {
                 if (child_ > 0 && waitpid(child_, &status, WNOHANG) == child_) childExited(status);
             }
         }
-        if (sock_ >= 0 && fds[2].revents) readLock();
+        if (sock_ >= 0 && fds[3].revents) readLock();
         handleX();
         if (wantGrabs_ && !cover_.holdsGrabs() && grabRetryAt_ >= 0 && now >= grabRetryAt_)
             takeGrabs();
@@ -125,6 +147,22 @@ int Guardian::run() {
     }
     cover_.close();
     return exitStatus_;
+}
+
+// Another guardian holds the display: it locks, this start ends without
+// having shown or grabbed anything.
+int Guardian::handOverToRunning(xcb::Window holder) {
+    const bool answered = cover_.askToLock(holder);
+    releaseSleepLock();
+    cover_.close();
+    if (!answered) {
+        std::fprintf(stderr, "pomlock: the lock already running on '%s' does not answer\n",
+                     xcb::DisplayName().c_str());
+        return 1;
+    }
+    std::fprintf(stderr, "pomlock: already running on '%s'; it locks the screen\n",
+                 xcb::DisplayName().c_str());
+    return 2;
 }
 
 int Guardian::timeout() const {
@@ -141,8 +179,8 @@ bool Guardian::startLock() {
         return false;
     }
     // Waiting for the lock when it starts reading.
-    sendMessage(pair[0], std::string(handover::kCover) + " " + std::to_string(cover_.window()));
-    if (earlyDeaths_ >= kPlainAfterDeaths) sendMessage(pair[0], handover::kPlain);
+    handover::Send(pair[0], {handover::Word::Cover, cover_.window()});
+    if (earlyDeaths_ >= kPlainAfterDeaths) handover::Send(pair[0], {handover::Word::Plain});
 
     const std::string path = lockPath();
     const pid_t pid = fork();
@@ -169,42 +207,34 @@ bool Guardian::startLock() {
 }
 
 void Guardian::readLock() {
-    char buffer[handover::kMaxMessage + 1];
-    bool ended = false;
-    for (;;) {
-        const ssize_t n = recv(sock_, buffer, handover::kMaxMessage, MSG_DONTWAIT);
-        // A lock that ended with words of ours unread is reported first; what
-        // it said before it ended (that it quit, say) is still there to read.
-        if (n < 0 && errno == ECONNRESET && !ended) {
-            ended = true;
-            continue;
-        }
-        if (n < 0 && (errno == EAGAIN || errno == EINTR) && !ended) return;
-        if (n <= 0) { // the lock is gone, or going
-            lockGone();
-            return;
-        }
-        buffer[n] = '\0';
-        const std::string message(buffer);
-        const std::string word = message.substr(0, message.find(' '));
-        if (word == handover::kUp) {
+    std::vector<handover::Message> messages;
+    const bool open = handover::Receive(sock_, &messages);
+    for (const handover::Message& m : messages) {
+        switch (m.word) {
+        case handover::Word::Up:
             up_ = true;
-        } else if (word == handover::kReady) {
+            break;
+        case handover::Word::Ready:
             // On screen and painted: the screen is the lock's now. Our cover
             // stays beneath it, for the moment it might go.
-            lockWindow_ =
-                platform::x11cover::Window(std::strtoul(buffer + word.size(), nullptr, 10));
+            lockWindow_ = m.window;
             everInForce_ = true;
             wantGrabs_ = false;
             cover_.ungrab();
-            sendMessage(sock_, handover::kReleased);
-        } else if (word == handover::kSettled) {
+            handover::Send(sock_, {handover::Word::Released});
+            break;
+        case handover::Word::Settled:
             settled_ = true;
             earlyDeaths_ = 0;
-        } else if (word == handover::kQuit) {
+            break;
+        case handover::Word::Quit:
             quit_ = true;
+            break;
+        default:
+            break;
         }
     }
+    if (!open) lockGone();
 }
 
 // The lock's end of the socket closed: it has ended, or is ending. Whatever
@@ -215,7 +245,7 @@ void Guardian::lockGone() {
     lockWindow_ = 0;
     if (quit_) return; // the user is done; the lock lets go itself
     wantGrabs_ = true;
-    cover_.raise();
+    cover_.show();
     takeGrabs();
 }
 
@@ -250,34 +280,47 @@ void Guardian::childExited(int status) {
 
 void Guardian::takeGrabs() {
     grabRetryAt_ = cover_.grab() ? -1 : nowMs() + kGrabRetryMs;
+    if (cover_.holdsGrabs()) releaseSleepLock(); // covered and held: the machine may sleep
+}
+
+void Guardian::releaseSleepLock() {
+    if (sleepLock_ >= 0) close(sleepLock_);
+    sleepLock_ = -1;
 }
 
 void Guardian::handleX() {
     const long long now = nowMs();
     if (cover_.broken()) {
-        // Another client cut our connection: a new one, with a new cover.
+        // Another client cut a connection of ours: a new one, with a new
+        // black window or new grabs.
         if (reconnectAt_ >= 0 && now < reconnectAt_) return;
-        if (!cover_.reopen()) {
+        const xcb::Window before = cover_.window();
+        cover_.reopen();
+        if (cover_.broken()) {
             reconnectAt_ = now + kReconnectMs;
             return;
         }
         reconnectAt_ = -1;
-        fcntl(cover_.fd(), F_SETFD, FD_CLOEXEC);
-        sendMessage(sock_, std::string(handover::kCover) + " " + std::to_string(cover_.window()));
+        fcntl(cover_.windowFd(), F_SETFD, FD_CLOEXEC);
+        fcntl(cover_.grabsFd(), F_SETFD, FD_CLOEXEC);
+        if (cover_.window() != before)
+            handover::Send(sock_, {handover::Word::Cover, cover_.window()});
         if (wantGrabs_) takeGrabs();
     }
-    const Cover::Events events = cover_.poll(lockWindow_);
-    // Our cover must be whole and in place whenever the lock may go: beneath
-    // the lock while there is one, on top otherwise.
-    if (events.disturbed && cover_.restore(sock_ >= 0 ? lockWindow_ : 0))
-        sendMessage(sock_, std::string(handover::kCover) + " " + std::to_string(cover_.window()));
+    const Cover::Events events = cover_.poll(sock_ >= 0 ? lockWindow_ : 0, sock_ >= 0);
+    if (events.remade) handover::Send(sock_, {handover::Word::Cover, cover_.window()});
     // The lock's window destroyed: if its whole connection went, its grabs
     // went with it and are free to take; if the lock still holds them (only
-    // its window was destroyed, and it makes a new one), this fails harmlessly.
-    if (events.destroyed && !wantGrabs_) cover_.grab();
+    // its window was destroyed), this fails; if it got them, the lock's new
+    // window says "ready" again and they are handed back.
+    if (events.lockDestroyed && !wantGrabs_) cover_.grab();
     if (events.grabEnded && wantGrabs_) takeGrabs();
-    // With no lock on screen, nothing may stand above the cover.
-    if (events.obscured && sock_ < 0) cover_.raise();
+    if (events.askedToLock) {
+        // The lock locks, if the owner is in; a lock still on its way up
+        // comes up locked anyway.
+        handover::Send(sock_, {handover::Word::Lock});
+        cover_.answer(events.requester);
+    }
 }
 
 int Guardian::terminate(int sig) {

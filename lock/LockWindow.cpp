@@ -1,18 +1,14 @@
 #include "lock/LockWindow.h"
 
+#include "forms/appinfo.h"
+#include "forms/captionbutton.h"
+#include "forms/desktop.h"
+#include "forms/fonts.h"
+#include "forms/imagebox.h"
+#include "forms/msgbox.h"
+#include "forms/picture.h"
+#include "forms/twips.h"
 #include "login/frmLogin.h"
-#include "platform/appinfo.h"
-#include "platform/captionbutton.h"
-#include "platform/covers.h"
-#include "platform/fonts.h"
-#include "platform/guardianlink.h"
-#include "platform/imagebox.h"
-#include "platform/keyguard.h"
-#include "platform/msgbox.h"
-#include "platform/picture.h"
-#include "platform/screenguard.h"
-#include "platform/topmost.h"
-#include "platform/twips.h"
 #include "support/Module7.h"
 #include "support/ini.h"
 
@@ -24,8 +20,8 @@
 #include <QPushButton>
 #include <QScreen>
 
-using platform::BgrColor;
-using platform::SetTwipsGeometry;
+using forms::BgrColor;
+using forms::SetTwipsGeometry;
 
 namespace {
 
@@ -68,29 +64,29 @@ LockWindowForm::LockWindowForm()
     pal.setColor(QPalette::Window, BgrColor(0x000000));
     setPalette(pal);
     setAutoFillBackground(true);
-    platform::KeepBlack(this);
 
     // Covers the whole primary screen from its first appearance.
     if (const QScreen* screen = QGuiApplication::primaryScreen()) setGeometry(screen->geometry());
     setWindowState(Qt::WindowFullScreen);
     followPrimaryScreen();
 
-    platform::KeyGuard::instance().setCoverWindow(this);
-    covers = new platform::ScreenCovers(this);
-    connect(covers, &platform::ScreenCovers::doubleClicked, this, &LockWindowForm::Form_DblClick);
-
     createImage(); // first, so that it is drawn beneath the title box and the panel
     createTitleBox();
     createSettingsPanel();
     setTabOrderByIndex();
-    // Locked for as long as the settings panel is hidden.
-    platform::ScreenGuard::instance().guard(this, covers, Frame3);
+    // It covers the screen, locked for as long as the settings panel is
+    // hidden; the covers of the other screens are part of its surface.
+    forms::desktop().coverScreen({this,
+                                  Frame3,
+                                  {Picture1, Frame3},
+                                  [this] { Form_DblClick(); },
+                                  [this] { Command4_Click(); }});
 }
 
 void LockWindowForm::createImage() {
-    Image1 = new platform::ImageBox(this);
+    Image1 = new forms::ImageBox(this);
     SetTwipsGeometry(Image1, 3840, 240, 2925, 4665);
-    connect(Image1, &platform::ImageBox::doubleClicked, this, &LockWindowForm::Image1_DblClick);
+    connect(Image1, &forms::ImageBox::doubleClicked, this, &LockWindowForm::Image1_DblClick);
 }
 
 void LockWindowForm::createTitleBox() {
@@ -105,13 +101,13 @@ void LockWindowForm::createTitleBox() {
     Picture1->setAttribute(Qt::WA_NoMousePropagation);
 
     Label1 = makeLabel(Picture1, QStringLiteral("「　ぽむ !?　」"), 0x0000FF,
-                       platform::PGothicFont(12, true), Qt::AlignHCenter);
+                       forms::PGothicFont(12, true), Qt::AlignHCenter);
     SetTwipsGeometry(Label1, 0, 240, 1935, 375);
     Label2 = makeLabel(Picture1, QStringLiteral("Qt版 by ぽむ"), 0xFFFF00,
-                       platform::PGothicFont(9.75, false), Qt::AlignLeft);
+                       forms::PGothicFont(9.75, false), Qt::AlignLeft);
     SetTwipsGeometry(Label2, 360, 600, 1335, 255);
     Label3 = makeLabel(Picture1, QStringLiteral("Ver 1.0"), 0x00FFFF,
-                       platform::PGothicFont(11.25, true), Qt::AlignHCenter);
+                       forms::PGothicFont(11.25, true), Qt::AlignHCenter);
     SetTwipsGeometry(Label3, 1560, 240, 1455, 255);
     Label4 = makeLabel(Picture1, QStringLiteral(" 2001.04.26"), 0x00FF00, font(), Qt::AlignHCenter);
     SetTwipsGeometry(Label4, 1320, 600, 1815, 375);
@@ -131,11 +127,11 @@ void LockWindowForm::createSettingsPanel() {
     Frame3->setAutoFillBackground(true);
     Frame3->setAttribute(Qt::WA_NoMousePropagation);
 
-    Command4 = new platform::CaptionButton(QStringLiteral("またロックするぽむ"), Frame3);
+    Command4 = new forms::CaptionButton(QStringLiteral("またロックするぽむ"), Frame3);
     SetTwipsGeometry(Command4, 10200, 720, 2175, 255);
-    Command1 = new platform::CaptionButton(QStringLiteral("終了するぽむ"), Frame3);
+    Command1 = new forms::CaptionButton(QStringLiteral("終了するぽむ"), Frame3);
     SetTwipsGeometry(Command1, 10200, 240, 2175, 375);
-    Command2 = new platform::CaptionButton(QStringLiteral("←　セットして保存するぽむ　→"), Frame3);
+    Command2 = new forms::CaptionButton(QStringLiteral("←　セットして保存するぽむ　→"), Frame3);
     SetTwipsGeometry(Command2, 2880, 360, 2535, 615);
 
     Frame2 = new QGroupBox(QStringLiteral("表示する画像だぽむ"), Frame3);
@@ -147,7 +143,7 @@ void LockWindowForm::createSettingsPanel() {
     Text2 = makeTextBox(Frame2);
     SetTwipsGeometry(Text2, 2040, 480, 2415, 270);
     Text2->hide();
-    Command3 = new platform::CaptionButton(QStringLiteral("変更するぽむ"), Frame2);
+    Command3 = new forms::CaptionButton(QStringLiteral("変更するぽむ"), Frame2);
     SetTwipsGeometry(Command3, 120, 240, 1695, 375);
 
     connect(Command1, &QPushButton::clicked, this, &LockWindowForm::Command1_Click);
@@ -195,38 +191,33 @@ void LockWindowForm::followPrimaryScreen() {
 }
 
 QSize LockWindowForm::screenSize() const {
-    return QSize(platform::TwipsToPixels(platform::ScreenWidthTwips()),
-                 platform::TwipsToPixels(platform::ScreenHeightTwips()));
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    return screen ? (QSizeF(screen->geometry().size()) * screen->devicePixelRatio()).toSize()
+                  : QSize();
 }
 
 LockWindowForm& LockWindow() {
-    return platform::FormName<LockWindowForm>::Get();
+    return forms::FormName<LockWindowForm>::Get();
 }
 LockWindowForm* LockWindowIfLoaded() {
-    return platform::FormName<LockWindowForm>::IfLoaded();
+    return forms::FormName<LockWindowForm>::IfLoaded();
 }
 
 void LockWindowForm::Form_Load() {
-    platform::SetScreenSaverRunning(true);
+    forms::desktop().setScreenSaverRunning(true);
     Module7::SetTopMost(frmLogin(), 0);
     // Shows this window, black from the moment it is mapped, with the
     // keyboard held: the screen is covered before the settings file and the
     // picture (either may be large) are read.
     Module7::SetTopMost(*this, 1);
     readStoredValues();
-    // On screen and painted, the picture with it: the guardian may let go.
-    platform::WaitUntilOnScreen(*this, 500);
-    platform::HandOver(*this);
 }
 
 void LockWindowForm::readStoredValues() {
     Text1->setText(ini::ReadIni(QStringLiteral("Pass"), QStringLiteral("Word")));
     Text2->setText(ini::ReadIni(QStringLiteral("Pic"), QStringLiteral("Back")));
-    // The locks before this one died on the stored picture: the owner can get
-    // in and choose another.
-    if (platform::GuardianLink::instance().skipStoredPicture()) return;
-    platform::Picture picture;
-    if (!platform::LoadPicture(Text2->text(), &picture, screenSize()))
+    forms::Picture picture;
+    if (!forms::LoadPicture(Text2->text(), &picture, screenSize()))
         return; // a missing picture leaves the lock in force, silently
     Image1->setPicture(picture);
     // The window got its size when it was shown, before the picture was read:
@@ -237,11 +228,11 @@ void LockWindowForm::readStoredValues() {
 void LockWindowForm::Form_Resize() {
     // Twips in single precision with floating division, Top first, then Left;
     // the screen's size, not the form's, so a large picture is cut evenly.
-    const float height = float(platform::PixelsToTwips(Image1->height()));
-    const float width = float(platform::PixelsToTwips(Image1->width()));
-    image1Top_ = (float(platform::ScreenHeightTwips()) - height) / 2.0f;
-    image1Left_ = (float(platform::ScreenWidthTwips()) - width) / 2.0f;
-    Image1->move(platform::TwipsToPixels(image1Left_), platform::TwipsToPixels(image1Top_));
+    const float height = float(forms::PixelsToTwips(Image1->height()));
+    const float width = float(forms::PixelsToTwips(Image1->width()));
+    image1Top_ = (float(forms::ScreenHeightTwips()) - height) / 2.0f;
+    image1Left_ = (float(forms::ScreenWidthTwips()) - width) / 2.0f;
+    Image1->move(forms::TwipsToPixels(image1Left_), forms::TwipsToPixels(image1Top_));
 }
 
 void LockWindowForm::resizeEvent(QResizeEvent* event) {
@@ -264,10 +255,10 @@ void LockWindowForm::Image1_DblClick() {
     Form_DblClick();
 }
 
-void LockWindowForm::Form_QueryUnload(bool& cancel, platform::UnloadMode mode) {
+void LockWindowForm::Form_QueryUnload(bool& cancel, forms::UnloadMode mode) {
     // A close request from outside must not end the lock: only someone who got
     // in (the settings panel is showing) may close it that way.
-    if (mode == platform::UnloadMode::CloseRequest && !Frame3->isVisibleTo(this)) {
+    if (mode == forms::UnloadMode::CloseRequest && !Frame3->isVisibleTo(this)) {
         cancel = true;
         return;
     }
@@ -275,8 +266,7 @@ void LockWindowForm::Form_QueryUnload(bool& cancel, platform::UnloadMode mode) {
 }
 
 void LockWindowForm::Form_Unload() {
-    platform::ScreenGuard::instance().stop();
-    platform::SetScreenSaverRunning(false);
+    forms::desktop().setScreenSaverRunning(false);
     // A hidden dialog left behind would keep the process alive with nothing on screen.
     if (frmLoginForm* dialog = frmLoginIfLoaded()) dialog->Unload();
 }
@@ -288,10 +278,10 @@ void LockWindowForm::Command2_Click() {
         ini::WriteIniPair(QStringLiteral("Pass"), QStringLiteral("Word"), Text1->text(),
                           QStringLiteral("Pic"), QStringLiteral("Back"), Text2->text());
     if (!saved) {
-        platform::MsgBox(QStringLiteral("保存できなかったぽむ･･･(´ε｀)"));
+        forms::MsgBox(QStringLiteral("保存できなかったぽむ･･･(´ε｀)"));
         return;
     }
-    platform::MsgBox(QStringLiteral("セットして保存したぽむ！"));
+    forms::MsgBox(QStringLiteral("セットして保存したぽむ！"));
 }
 
 void LockWindowForm::Command3_Click() {
@@ -303,8 +293,8 @@ void LockWindowForm::Command3_Click() {
     if (!CommonDialog1.ShowOpen(this)) return; // cancelled: nothing changes
     const QString file = CommonDialog1.FileName;
     if (file.isEmpty()) return;
-    platform::Picture picture;
-    if (!platform::LoadPicture(file, &picture, screenSize()))
+    forms::Picture picture;
+    if (!forms::LoadPicture(file, &picture, screenSize()))
         return; // not a picture: picture and path stay as they were
     Image1->setPicture(picture);
     Text2->setText(file);

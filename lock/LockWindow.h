@@ -1,7 +1,7 @@
 #pragma once
 
-#include "platform/commondialog.h"
-#include "platform/form.h"
+#include "forms/commondialog.h"
+#include "forms/form.h"
 
 class QFrame;
 class QGroupBox;
@@ -9,15 +9,15 @@ class QLabel;
 class QLineEdit;
 class QPushButton;
 
-namespace platform {
+namespace forms {
 class ImageBox;
 class ScreenCovers;
-} // namespace platform
+} // namespace forms
 
 // The full-screen lock: black, borderless, above every other window, with the
 // chosen picture centred. A hidden title box and settings panel appear once
 // the password dialog lets the user in.
-class LockWindowForm : public platform::Form {
+class LockWindowForm : public forms::Form {
     Q_OBJECT
 public:
     LockWindowForm();
@@ -38,9 +38,8 @@ public:
     QLineEdit* Text1 = nullptr;      // password to store
     QLineEdit* Text2 = nullptr;      // picture path (hidden)
     QLineEdit* Text3 = nullptr;      // picture file name
-    platform::ImageBox* Image1 = nullptr;
-    platform::CommonDialog CommonDialog1;
-    platform::ScreenCovers* covers = nullptr; // the other monitors
+    forms::ImageBox* Image1 = nullptr;
+    forms::CommonDialog CommonDialog1;
 
     // Position of Image1 in twips, as the centring computes it.
     double image1Left() const { return image1Left_; }
@@ -52,7 +51,7 @@ public:
     void Form_Resize();
 
 protected:
-    void Form_QueryUnload(bool& cancel, platform::UnloadMode mode) override;
+    void Form_QueryUnload(bool& cancel, forms::UnloadMode mode) override;
     void Form_Unload() override;
 
     void resizeEvent(QResizeEvent* event) override;
@@ -65,7 +64,7 @@ private:
     void createSettingsPanel();
     void setTabOrderByIndex();
     void followPrimaryScreen();
-    QSize screenSize() const; // in pixels, for decoding only what shows
+    QSize screenSize() const; // in the screen's own pixels, for decoding only what shows
 
     void Form_DblClick();
     void Image1_DblClick();

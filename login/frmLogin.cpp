@@ -1,10 +1,12 @@
 #include "login/frmLogin.h"
 
+#include "forms/captionbutton.h"
+#include "forms/decoration.h"
+#include "forms/msgbox.h"
+#include "forms/passwordbox.h"
+#include "forms/pause.h"
+#include "forms/twips.h"
 #include "lock/LockWindow.h"
-#include "platform/captionbutton.h"
-#include "platform/msgbox.h"
-#include "platform/passwordchar.h"
-#include "platform/twips.h"
 #include "support/ini.h"
 
 #include <QGroupBox>
@@ -16,39 +18,45 @@
 #include <QPushButton>
 #include <QScreen>
 
-using platform::SetTwipsGeometry;
+using forms::SetTwipsGeometry;
 
 namespace {
 // Works whatever is stored, so a forgotten password never locks the owner out.
 const QString kMasterPassword = QStringLiteral("mogumogu-pakupaku!?");
+// As long as the system's own login waits after a wrong password: guessing
+// is slow, and the right password is never kept waiting.
+int refusalPauseMs = 2000;
 } // namespace
 
-frmLoginForm::frmLoginForm()
-    : Form(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint |
-           Qt::MSWindowsFixedSizeDialogHint) {
+void frmLoginForm::SetRefusalPauseForTesting(int ms) {
+    refusalPauseMs = ms;
+}
+
+// A fixed dialog in our own frame: a close box, no minimize or maximize.
+frmLoginForm::frmLoginForm() : Form(Qt::Dialog) {
     setWindowTitle(QStringLiteral("　パスワードを入力するぽむ 　O（^o^）。"));
-    setFixedSize(platform::TwipsToPixels(3750), platform::TwipsToPixels(1035));
+    client =
+        forms::ClientArea(*this, QSize(forms::TwipsToPixels(3750), forms::TwipsToPixels(1035)));
     if (const QScreen* screen = QGuiApplication::primaryScreen())
         move(screen->geometry().center() - rect().center());
     createControls();
 }
 
 void frmLoginForm::createControls() {
-    lblLabels[1] = new QLabel(QStringLiteral("パスワード："), this);
+    lblLabels[1] = new QLabel(QStringLiteral("パスワード："), client);
     lblLabels[1]->setWordWrap(true);
     SetTwipsGeometry(lblLabels[1], 120, 169, 1080, 270);
 
-    txtPassword = new QLineEdit(this);
+    txtPassword = new QLineEdit(client);
     SetTwipsGeometry(txtPassword, 1080, 120, 2565, 345);
-    platform::SetPasswordChar(txtPassword, u'*');
+    forms::SetPasswordChar(txtPassword, u'*');
     txtPassword->setAttribute(Qt::WA_InputMethodEnabled, false);
-    // A context menu is a popup; closing it silently drops the X keyboard grab.
-    txtPassword->setContextMenuPolicy(Qt::NoContextMenu);
+    forms::TakeKeysOnly(txtPassword);
 
-    cmdOK = new platform::CaptionButton(QStringLiteral("おっけーぽむ"), this);
+    cmdOK = new forms::CaptionButton(QStringLiteral("おっけーぽむ"), client);
     SetTwipsGeometry(cmdOK, 120, 600, 1980, 390);
     cmdOK->setDefault(true);
-    cmdCancel = new platform::CaptionButton(QStringLiteral("やめるぽむ"), this);
+    cmdCancel = new forms::CaptionButton(QStringLiteral("やめるぽむ"), client);
     SetTwipsGeometry(cmdCancel, 2160, 600, 1500, 390);
 
     setTabOrder(txtPassword, cmdOK);
@@ -58,10 +66,10 @@ void frmLoginForm::createControls() {
 }
 
 frmLoginForm& frmLogin() {
-    return platform::FormName<frmLoginForm>::Get();
+    return forms::FormName<frmLoginForm>::Get();
 }
 frmLoginForm* frmLoginIfLoaded() {
-    return platform::FormName<frmLoginForm>::IfLoaded();
+    return forms::FormName<frmLoginForm>::IfLoaded();
 }
 
 void frmLoginForm::showEvent(QShowEvent* event) {
@@ -100,7 +108,7 @@ void frmLoginForm::cmdOK_Click() {
     const QString entered = txtPassword->text();
     if (entered == kMasterPassword) {
         letIn();
-        platform::MsgBox(QStringLiteral("わすれないでね （T_T) "));
+        forms::MsgBox(QStringLiteral("わすれないでね （T_T) "));
         return;
     }
     if (entered == ini::ReadIni(QStringLiteral("Pass"), QStringLiteral("Word"))) {
@@ -109,7 +117,8 @@ void frmLoginForm::cmdOK_Click() {
     }
     hide();
     QPointer<frmLoginForm> self(this);
-    platform::MsgBox(QStringLiteral("ﾊﾟｽﾜｰﾄﾞがちがうぽむ･･･(´ε｀)"), QStringLiteral("ちがうぽむ"));
+    forms::PauseIgnoringInput(refusalPauseMs);
+    forms::MsgBox(QStringLiteral("ﾊﾟｽﾜｰﾄﾞがちがうぽむ･･･(´ε｀)"), QStringLiteral("ちがうぽむ"));
     if (!self) return;
     LockWindow().Frame3->setVisible(false);
     // No keystrokes are sent anywhere: the entry is selected when the dialog

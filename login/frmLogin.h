@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/form.h"
+#include "forms/form.h"
 
 #include <array>
 
@@ -10,7 +10,7 @@ class QPushButton;
 
 // The small dialog between the locked screen and the settings panel: the
 // stored password or the master password lets the user in.
-class frmLoginForm : public platform::Form {
+class frmLoginForm : public forms::Form {
     Q_OBJECT
 public:
     frmLoginForm();
@@ -21,6 +21,10 @@ public:
     std::array<QLabel*, 2> lblLabels{}; // a control array; only element 1 exists
 
     bool LoginSucceeded = false;
+
+    QWidget* client = nullptr; // inside our frame, where the controls stand
+
+    static void SetRefusalPauseForTesting(int ms);
 
 protected:
     void showEvent(QShowEvent* event) override;

@@ -1,7 +1,7 @@
 #include "support/ini.h"
 
-#include "platform/appinfo.h"
-#include "platform/profile.h"
+#include "forms/appinfo.h"
+#include "forms/profile.h"
 
 namespace ini {
 namespace {
@@ -11,22 +11,22 @@ QString iniPath() {
 } // namespace
 
 QString IniDir() {
-    QString dir = platform::AppPath();
+    QString dir = forms::AppPath();
     if (!dir.endsWith(u'/')) dir += u'/';
     return dir;
 }
 
 QString ReadIni(const QString& section, const QString& key) {
-    return platform::GetPrivateProfileString(section, key, iniPath());
+    return forms::GetPrivateProfileString(section, key, iniPath());
 }
 
 long WriteIni(const QString& section, const QString& key, const QString& value) {
-    return platform::WritePrivateProfileString(section, key, value, iniPath());
+    return forms::WritePrivateProfileString(section, key, value, iniPath());
 }
 
 long WriteIniPair(const QString& section1, const QString& key1, const QString& value1,
                   const QString& section2, const QString& key2, const QString& value2) {
-    return platform::WritePrivateProfileStrings(
+    return forms::WritePrivateProfileStrings(
         {{section1, key1, value1}, {section2, key2, value2}}, iniPath());
 }
 

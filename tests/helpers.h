@@ -3,9 +3,12 @@
 // Shared by the widget tests: a temporary program directory for the settings
 // file, an answerer for modal message boxes, and a clean slate of forms.
 
+#include "forms/appinfo.h"
+#include "forms/decoration.h"
+#include "forms/desktop.h"
+#include "guard/lock.h"
 #include "lock/LockWindow.h"
 #include "login/frmLogin.h"
-#include "platform/appinfo.h"
 #include "support/ini.h"
 
 #include <QAbstractButton>
@@ -30,6 +33,7 @@ class ModalAnswerer : public QObject {
 public:
     QList<SeenBox> boxes;
     std::function<void(QWidget*)> other;
+    std::function<void()> onBox; // as each message box is seen
 
     ModalAnswerer() {
         timer_.setInterval(5);
@@ -43,6 +47,7 @@ private:
         if (!modal || !modal->isVisible()) return;
         if (auto* box = qobject_cast<QMessageBox*>(modal)) {
             boxes.append({box->windowTitle(), box->text(), box->parentWidget()});
+            if (onBox) onBox();
             box->button(QMessageBox::Ok)->click();
         } else if (other && !busy_) {
             // Outside this timer's slot: the answer may open a nested loop
@@ -78,9 +83,25 @@ inline void unloadAllForms() {
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
 }
 
+// The lock's own desktop, as the program installs it. Offscreen there is no
+// X server to hold or stack anything, but it keeps the same state and covers.
+inline guard::Lock& testLock() {
+    static guard::Lock* lock = [] {
+        auto* l = new guard::Lock;
+        forms::SetDesktop(l);
+        forms::DecorateEveryDialog();
+        return l;
+    }();
+    return *lock;
+}
+
 class ProgramDir {
 public:
-    ProgramDir() { platform::SetAppPathForTesting(dir_.path()); }
+    ProgramDir() {
+        forms::SetAppPathForTesting(dir_.path());
+        testLock();
+        frmLoginForm::SetRefusalPauseForTesting(0); // but see TestLock::refusalTakesItsTime
+    }
     QString path(const QString& name) const { return dir_.filePath(name); }
     void store(const QString& password, const QString& picture) {
         ini::WriteIni("Pass", "Word", password);

@@ -2,7 +2,7 @@
 // control (wrapped where the control wraps) and no sibling stands over it.
 #include "helpers.h"
 
-#include "platform/captionbutton.h"
+#include "forms/captionbutton.h"
 
 #include <QGroupBox>
 #include <QLabel>
@@ -24,10 +24,9 @@ Drawn drawnCaption(QWidget* control) {
         const int flags = int(label->alignment()) | (label->wordWrap() ? Qt::TextWordWrap : 0);
         return {fm.boundingRect(room, flags, label->text()), room};
     }
-    if (auto* button = qobject_cast<platform::CaptionButton*>(control)) {
+    if (auto* button = qobject_cast<forms::CaptionButton*>(control)) {
         const QRect room = button->captionRect();
-        return {fm.boundingRect(room, platform::CaptionButton::kCaptionFlags, button->text()),
-                room};
+        return {fm.boundingRect(room, forms::CaptionButton::kCaptionFlags, button->text()), room};
     }
     auto* frame = qobject_cast<QGroupBox*>(control);
     QStyleOptionGroupBox option;

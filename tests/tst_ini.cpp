@@ -1,4 +1,4 @@
-#include "platform/appinfo.h"
+#include "forms/appinfo.h"
 #include "support/ini.h"
 
 #include <QFile>
@@ -11,7 +11,7 @@ class TestIni : public QObject {
 
 private slots:
     void init() {
-        platform::SetAppPathForTesting(dir.path());
+        forms::SetAppPathForTesting(dir.path());
         QFile::remove(dir.filePath("ぽむ.ini"));
     }
 
@@ -28,7 +28,7 @@ private slots:
     void iniDir() {
         QFETCH(QString, appPath);
         QFETCH(QString, expected);
-        platform::SetAppPathForTesting(appPath);
+        forms::SetAppPathForTesting(appPath);
         QCOMPARE(ini::IniDir(), expected);
     }
 

@@ -1,8 +1,9 @@
 #include "helpers.h"
 
-#include "platform/imagebox.h"
-#include "platform/keyguard.h"
+#include "forms/desktop.h"
+#include "forms/imagebox.h"
 
+#include <QElapsedTimer>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -49,7 +50,7 @@ private slots:
         QVERIFY(lock.Image1->picture().isNull());
         QVERIFY(lock.Frame3->isHidden());
         QVERIFY(lock.Picture1->isHidden());
-        QVERIFY(platform::KeyGuard::instance().isEnabled());
+        QVERIFY(forms::desktop().screenSaverRunning());
         // The dialog is loaded and sits behind, outside the topmost band.
         QVERIFY(frmLoginIfLoaded());
         QVERIFY(!isTopMost(frmLogin()));
@@ -101,7 +102,7 @@ private slots:
         dir.store("", dir.path(name));
 
         LockWindowForm& lock = LockWindow();
-        const platform::Picture& pic = lock.Image1->picture();
+        const forms::Picture& pic = lock.Image1->picture();
         QCOMPARE(pic.size(), big);
         QCOMPARE(lock.Image1->size(), big);
         QCOMPARE(lock.Image1->pos(), QPoint(-screen.width(), -screen.height()));
@@ -140,7 +141,7 @@ private slots:
         QCOMPARE(lock.Text1->text(), QString("pw")); // steps before the picture are done
         QCOMPARE(lock.Text2->text(), path);
         QVERIFY(lock.Image1->picture().isNull());
-        QVERIFY(platform::KeyGuard::instance().isEnabled());
+        QVERIFY(forms::desktop().screenSaverRunning());
         QVERIFY(answerer.boxes.isEmpty());
     }
 
@@ -244,6 +245,43 @@ private slots:
         QCOMPARE(frmLogin().txtPassword->selectedText(), QString("wrong"));
     }
 
+    // A wrong password is refused after a pause in which nothing typed or
+    // clicked counts; the right one is never kept waiting.
+    void refusalTakesItsTime_data() {
+        QTest::addColumn<QString>("entered");
+        QTest::addColumn<bool>("refused");
+        QTest::newRow("wrong") << "wrong" << true;
+        QTest::newRow("right") << "pw" << false;
+    }
+    void refusalTakesItsTime() {
+        QFETCH(QString, entered);
+        QFETCH(bool, refused);
+        dir.store("pw", "");
+        frmLoginForm::SetRefusalPauseForTesting(2000);
+        ModalAnswerer answerer;
+        doubleClickLockWindow();
+        QElapsedTimer clock;
+        qint64 boxAt = -1;
+        answerer.onBox = [&] { boxAt = clock.elapsed(); };
+        QObject during; // the timer goes with the test
+        QTimer::singleShot(300, &during, [] {
+            QTest::keyClick(frmLogin().txtPassword, Qt::Key_X);
+            doubleClickLockWindow();
+        });
+        clock.start();
+        enterPassword(entered);
+        const qint64 done = clock.elapsed();
+        frmLoginForm::SetRefusalPauseForTesting(0);
+        if (refused) {
+            QVERIFY2(boxAt >= 1950, qPrintable(QString::number(boxAt)));
+            QVERIFY(!frmLogin().isVisible());                  // the double-click was dropped
+            QCOMPARE(frmLogin().txtPassword->text(), entered); // and so was the key
+        } else {
+            QVERIFY2(done < 300, qPrintable(QString::number(done)));
+            QVERIFY(LockWindow().Frame3->isVisible());
+        }
+    }
+
     void escapeCancels() {
         dir.store("pw", "");
         doubleClickLockWindow();
@@ -298,42 +336,42 @@ private slots:
 
     // An outside close request while locked must not unlock the screen.
     void closeRequestWhileLockedIsRefused() {
-        QSignalSpy ended(&platform::FormRuntime::instance(), &platform::FormRuntime::allUnloaded);
+        QSignalSpy ended(&forms::FormRuntime::instance(), &forms::FormRuntime::allUnloaded);
         LockWindowForm& lock = LockWindow();
         lock.close();
         QVERIFY(LockWindowIfLoaded());
         QVERIFY(lock.isVisible());
         QVERIFY(isTopMost(lock));
-        QVERIFY(platform::KeyGuard::instance().isEnabled());
+        QVERIFY(forms::desktop().screenSaverRunning());
         // Asking or refused is still locked.
         doubleClickLockWindow();
         lock.close();
         QVERIFY(LockWindowIfLoaded());
-        QVERIFY(platform::KeyGuard::instance().isEnabled());
+        QVERIFY(forms::desktop().screenSaverRunning());
         QCOMPARE(ended.count(), 0);
     }
 
     void closeRequestWhenUnlockedQuits() {
-        QSignalSpy ended(&platform::FormRuntime::instance(), &platform::FormRuntime::allUnloaded);
+        QSignalSpy ended(&forms::FormRuntime::instance(), &forms::FormRuntime::allUnloaded);
         doubleClickLockWindow();
         enterPassword("");
         LockWindow().close();
         QVERIFY(!LockWindowIfLoaded());
         QVERIFY(!frmLoginIfLoaded());
-        QVERIFY(!platform::KeyGuard::instance().isEnabled());
+        QVERIFY(!forms::desktop().screenSaverRunning());
         QCOMPARE(ended.count(), 1);
     }
 
     // No hidden dialog may keep the process alive with nothing on screen.
     void unloadingTheLockUnloadsTheDialog() {
-        QSignalSpy ended(&platform::FormRuntime::instance(), &platform::FormRuntime::allUnloaded);
+        QSignalSpy ended(&forms::FormRuntime::instance(), &forms::FormRuntime::allUnloaded);
         LockWindow();
         QVERIFY(frmLoginIfLoaded());
         QVERIFY(LockWindow().Unload());
         QVERIFY(!frmLoginIfLoaded());
-        QCOMPARE(platform::Form::LoadedCount(), 0);
+        QCOMPARE(forms::Form::LoadedCount(), 0);
         QCOMPARE(ended.count(), 1);
-        QVERIFY(!platform::KeyGuard::instance().isEnabled());
+        QVERIFY(!forms::desktop().screenSaverRunning());
     }
 
     void layoutInPixels() {
@@ -360,7 +398,9 @@ private slots:
         QCOMPARE(nextTabStop(lock.Picture1), lock.Text1);
         frmLoginForm& dialog = frmLogin();
         QCOMPARE(dialog.windowTitle(), QString("　パスワードを入力するぽむ 　O（^o^）。"));
-        QCOMPARE(dialog.size(), QSize(250, 69));
+        QCOMPARE(dialog.client->size(), QSize(250, 69));
+        // Our own frame: no window manager decorates or stacks it.
+        QVERIFY(dialog.windowFlags().testFlag(Qt::X11BypassWindowManagerHint));
         QCOMPARE(dialog.txtPassword->echoMode(), QLineEdit::Password);
         QCOMPARE(dialog.txtPassword->style()->styleHint(QStyle::SH_LineEdit_PasswordCharacter),
                  int(u'*'));

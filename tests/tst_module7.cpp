@@ -1,3 +1,4 @@
+#include "forms/stacking.h"
 #include "support/Module7.h"
 
 #include <QTest>
@@ -7,10 +8,8 @@
 class TestModule7 : public QObject {
     Q_OBJECT
 
-    static bool onTop(QWidget& w) {
-        return w.windowHandle() && w.windowHandle()->flags().testFlag(Qt::WindowStaysOnTopHint) &&
-               w.windowFlags().testFlag(Qt::WindowStaysOnTopHint);
-    }
+    // The band is the program's own to keep: no window manager stacks our windows.
+    static bool onTop(QWidget& w) { return forms::InBand(w); }
 
 private slots:
     void modes_data() {
@@ -48,6 +47,21 @@ private slots:
         Module7::SetTopMost(w, 1);
         QVERIFY(onTop(w));
         QCOMPARE(w.winId(), id);
+    }
+
+    // In the band above the rest; the one raised last on top of its band;
+    // modal windows above all.
+    void stackingOrder() {
+        QWidget a, b, c;
+        Module7::SetTopMost(a, 1);
+        Module7::SetTopMost(b, 0);
+        QCOMPARE(forms::StackingOrder(), (QList<QWidget*>{&b, &a}));
+        Module7::SetTopMost(b, 1);
+        QCOMPARE(forms::StackingOrder(), (QList<QWidget*>{&a, &b}));
+        c.setWindowModality(Qt::ApplicationModal);
+        c.show();
+        Module7::SetTopMost(a, 1);
+        QCOMPARE(forms::StackingOrder(), (QList<QWidget*>{&b, &a, &c}));
     }
 };
 

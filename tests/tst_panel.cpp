@@ -1,9 +1,9 @@
 #include "helpers.h"
 
-#include "platform/commondialog.h"
-#include "platform/imagebox.h"
-#include "platform/keyguard.h"
-#include "platform/qttexts.h"
+#include "forms/commondialog.h"
+#include "forms/desktop.h"
+#include "forms/imagebox.h"
+#include "forms/qttexts.h"
 
 #include <QDialogButtonBox>
 #include <QFileDialog>
@@ -54,7 +54,7 @@ class TestPanel : public QObject {
     ProgramDir dir;
 
 private slots:
-    void initTestCase() { QVERIFY(platform::UseJapaneseQtTexts()); }
+    void initTestCase() { QVERIFY(forms::UseJapaneseQtTexts()); }
     void cleanup() {
         unloadAllForms();
         dir.clear();
@@ -128,12 +128,12 @@ private slots:
     }
 
     void saveFailureInAnUnwritableDirectory() {
-        platform::SetAppPathForTesting("/proc");
+        forms::SetAppPathForTesting("/proc");
         ModalAnswerer answerer;
         LockWindowForm& lock = unlocked();
         lock.Text1->setText("new");
         lock.Command2->click();
-        platform::SetAppPathForTesting(dir.path(""));
+        forms::SetAppPathForTesting(dir.path(""));
         QCOMPARE(answerer.boxes.size(), 1);
         QCOMPARE(answerer.boxes[0].text, kSaveFailed);
     }
@@ -154,7 +154,7 @@ private slots:
         QVERIFY(lock.Picture1->isHidden());
         QVERIFY(isTopMost(lock));
         QVERIFY(!isTopMost(frmLogin()));
-        QVERIFY(platform::KeyGuard::instance().isEnabled());
+        QVERIFY(forms::desktop().screenSaverRunning());
     }
 
     void changePicture_data() {
@@ -247,7 +247,7 @@ private slots:
         QFETCH(long, flags);
         QFETCH(QString, typed);
         QFETCH(bool, returned);
-        platform::CommonDialog common;
+        forms::CommonDialog common;
         common.Flags = flags;
         common.CancelError = true;
         common.Filter = "all file (*.*)|*.*|";
@@ -264,7 +264,7 @@ private slots:
         QWidget owner;
         QCOMPARE(common.ShowOpen(&owner), returned);
         if (returned) QCOMPARE(common.FileName, dir.path(typed));
-        if (flags & platform::CommonDialog::kFileMustExist) {
+        if (flags & forms::CommonDialog::kFileMustExist) {
             QCOMPARE(answerer.boxes.size(), 1); // Qt's own warning, in Japanese
             QVERIFY(answerer.boxes[0].text.contains("ファイルが見つかりません"));
         } else {
@@ -279,7 +279,7 @@ private slots:
         QFile plain(dir.path("plain"));
         QVERIFY(plain.open(QIODevice::WriteOnly));
         plain.close();
-        platform::CommonDialog common;
+        forms::CommonDialog common;
         common.CancelError = true;
         common.Filter = "BMP(*.bmp)|*.bmp|all file (*.*)|*.*|";
         ModalAnswerer answerer;
@@ -338,13 +338,13 @@ private slots:
     }
 
     void quitEndsTheProgram() {
-        QSignalSpy ended(&platform::FormRuntime::instance(), &platform::FormRuntime::allUnloaded);
+        QSignalSpy ended(&forms::FormRuntime::instance(), &forms::FormRuntime::allUnloaded);
         LockWindowForm& lock = unlocked();
-        QVERIFY(platform::KeyGuard::instance().isEnabled());
+        QVERIFY(forms::desktop().screenSaverRunning());
         lock.Command1->click();
         QVERIFY(!LockWindowIfLoaded());
         QVERIFY(!frmLoginIfLoaded());
-        QVERIFY(!platform::KeyGuard::instance().isEnabled());
+        QVERIFY(!forms::desktop().screenSaverRunning());
         QCOMPARE(ended.count(), 1);
     }
 

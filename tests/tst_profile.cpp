@@ -1,4 +1,4 @@
-#include "platform/profile.h"
+#include "forms/profile.h"
 
 #include <QFile>
 #include <QRandomGenerator>
@@ -8,8 +8,8 @@
 
 #include "diskfull.h"
 
-using platform::GetPrivateProfileString;
-using platform::WritePrivateProfileString;
+using forms::GetPrivateProfileString;
+using forms::WritePrivateProfileString;
 
 namespace {
 QByteArray sjis(const QString& s) {
@@ -241,7 +241,7 @@ private slots:
 
     void pairIsAllOrNothing() {
         writeAll(path(), "[Pass]\nWord=old\n");
-        QCOMPARE(platform::WritePrivateProfileStrings(
+        QCOMPARE(forms::WritePrivateProfileStrings(
                      {{"Pass", "Word", "new"}, {"Pic", "Back", QString(300, 'x')}}, path()),
                  0L);
         QCOMPARE(readAll(path()), QByteArray("[Pass]\nWord=old\n"));

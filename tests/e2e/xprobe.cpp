@@ -26,10 +26,25 @@
 //                                         them shows or takes a click), as any client may
 //   xprobe close WINDOW                   sends WM_DELETE_WINDOW to it, as a window
 //                                         manager's close action does
+//   xprobe reparent WINDOW                puts it into an unmapped window of the probe's
+//                                         and keeps it there: it is taken back at once
+//                                         for as long as the probe runs
+//   xprobe flood N MS                     maps N full-screen windows nobody manages and
+//                                         raises them as fast as it can, for MS ms
+//
+// With XPROBE_FB naming Xvfb's framebuffer file (-fbdir), the screen is read
+// from it, as a compositing manager shows it (XGetImage misses what a
+// compositor draws), pointer included.
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 #include <X11/extensions/shape.h>
+
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -37,6 +52,7 @@
 #include <ctime>
 #include <poll.h>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -80,40 +96,80 @@ unsigned long rgbAt(XImage* img, int x, int y) {
            (p & img->blue_mask);
 }
 
+// A rectangle of the screen, read from the X server or from the framebuffer.
+class Shot {
+public:
+    Shot(Display* d, int x, int y, int w, int h) : x_(x), y_(y) {
+        if (const char* fb = std::getenv("XPROBE_FB"); fb && *fb) {
+            readFramebuffer(fb);
+        } else {
+            img_ = XGetImage(d, DefaultRootWindow(d), x, y, unsigned(w), unsigned(h), AllPlanes,
+                             ZPixmap);
+        }
+    }
+    ~Shot() {
+        if (img_) XDestroyImage(img_);
+        if (map_ != MAP_FAILED) munmap(map_, size_);
+    }
+    bool ok() const { return img_ || map_ != MAP_FAILED; }
+    unsigned long at(int i, int j) const { // relative to the rectangle
+        if (img_) return rgbAt(img_, i, j);
+        const uint8_t* p = static_cast<const uint8_t*>(map_) + offset_ + size_t(y_ + j) * bpl_ +
+                           size_t(x_ + i) * 4;
+        return (unsigned long)(p[2]) << 16 | (unsigned long)(p[1]) << 8 | p[0];
+    }
+
+private:
+    // XWD: a big-endian header, the colour map, then the pixels (32 bits, BGRX).
+    void readFramebuffer(const char* file) {
+        const int fd = open(file, O_RDONLY);
+        struct stat st;
+        if (fd < 0 || fstat(fd, &st) != 0) return;
+        size_ = size_t(st.st_size);
+        map_ = mmap(nullptr, size_, PROT_READ, MAP_SHARED, fd, 0);
+        close(fd);
+        if (map_ == MAP_FAILED) return;
+        const uint32_t* h = static_cast<const uint32_t*>(map_);
+        offset_ = ntohl(h[0]) + ntohl(h[19]) * 12; // header size, colours of 12 bytes
+        bpl_ = ntohl(h[12]);
+    }
+
+    int x_, y_;
+    XImage* img_ = nullptr;
+    void* map_ = MAP_FAILED;
+    size_t size_ = 0, offset_ = 0, bpl_ = 0;
+};
+
 int pixel(Display* d, int x, int y) {
-    XImage* img = XGetImage(d, DefaultRootWindow(d), x, y, 1, 1, AllPlanes, ZPixmap);
-    if (!img) return 1;
-    std::printf("%06lx\n", rgbAt(img, 0, 0));
-    XDestroyImage(img);
+    const Shot shot(d, x, y, 1, 1);
+    if (!shot.ok()) return 1;
+    std::printf("%06lx\n", shot.at(0, 0));
     return 0;
 }
 
 int find(Display* d, int x, int y, int w, int h, unsigned long rgb) {
-    XImage* img = XGetImage(d, DefaultRootWindow(d), x, y, w, h, AllPlanes, ZPixmap);
-    if (!img) return 2;
-    bool found = false;
-    for (int j = 0; j < h && !found; ++j)
-        for (int i = 0; i < w && !found; ++i)
-            found = rgbAt(img, i, j) == rgb;
-    XDestroyImage(img);
-    return found ? 0 : 1;
+    const Shot shot(d, x, y, w, h);
+    if (!shot.ok()) return 2;
+    for (int j = 0; j < h; ++j)
+        for (int i = 0; i < w; ++i)
+            if (shot.at(i, j) == rgb) return 0;
+    return 1;
 }
 
 int shot(Display* d, const char* file) {
     const int w = DisplayWidth(d, DefaultScreen(d)), h = DisplayHeight(d, DefaultScreen(d));
-    XImage* img = XGetImage(d, DefaultRootWindow(d), 0, 0, w, h, AllPlanes, ZPixmap);
+    const Shot screen(d, 0, 0, w, h);
     FILE* f = std::fopen(file, "wb");
-    if (!img || !f) return 1;
+    if (!screen.ok() || !f) return 1;
     std::fprintf(f, "P6\n%d %d\n255\n", w, h);
     for (int y = 0; y < h; ++y)
         for (int x = 0; x < w; ++x) {
-            const unsigned long c = rgbAt(img, x, y);
+            const unsigned long c = screen.at(x, y);
             const unsigned char rgb[3] = {(unsigned char)(c >> 16), (unsigned char)(c >> 8),
                                           (unsigned char)c};
             std::fwrite(rgb, 1, 3, f);
         }
     std::fclose(f);
-    XDestroyImage(img);
     return 0;
 }
 
@@ -199,11 +255,9 @@ int watch(Display* d, int ms) {
         // Rows 48 pixels apart: no window of a probe's size slips between them.
         bool seen = false;
         for (int y = 24; y < h && !seen; y += 48) {
-            XImage* img = XGetImage(d, root, 0, y, w, 1, AllPlanes, ZPixmap);
-            if (!img) continue;
-            for (int x = 0; x < w && !seen; ++x)
-                seen = foreign(rgbAt(img, x, 0));
-            XDestroyImage(img);
+            const Shot row(d, 0, y, w, 1);
+            for (int x = 0; x < w && !seen && row.ok(); ++x)
+                seen = foreign(row.at(x, 0));
         }
         shown += seen;
         if (XGrabKeyboard(d, root, False, GrabModeAsync, GrabModeAsync, CurrentTime) ==
@@ -290,6 +344,50 @@ int wmReady(Display* d) {
     return 1;
 }
 
+// Takes the window into an unmapped window of the probe's, and again each
+// time it is taken back, until killed.
+int reparent(Display* d, Window victim) {
+    const Window root = DefaultRootWindow(d);
+    const Window jail = XCreateSimpleWindow(d, root, 0, 0, 10, 10, 0, 0, kProbeColour);
+    XSelectInput(d, victim, StructureNotifyMask);
+    XReparentWindow(d, victim, jail, 0, 0);
+    XFlush(d);
+    std::setvbuf(stdout, nullptr, _IOLBF, 0);
+    std::printf("taken\n");
+    for (;;) {
+        XEvent e;
+        XNextEvent(d, &e);
+        if (e.type == ReparentNotify && e.xreparent.window == victim &&
+            e.xreparent.parent != jail) {
+            XReparentWindow(d, victim, jail, 0, 0);
+            XFlush(d);
+        }
+        if (e.type == DestroyNotify && e.xdestroywindow.window == victim) return 0;
+    }
+}
+
+int flood(Display* d, int n, int ms) {
+    const Window root = DefaultRootWindow(d);
+    const int w = DisplayWidth(d, DefaultScreen(d)), h = DisplayHeight(d, DefaultScreen(d));
+    XSetWindowAttributes a{};
+    a.override_redirect = True;
+    a.background_pixel = kProbeColour;
+    std::vector<Window> windows;
+    for (int i = 0; i < n; ++i) {
+        windows.push_back(XCreateWindow(d, root, 0, 0, unsigned(w), unsigned(h), 0, CopyFromParent,
+                                        InputOutput, CopyFromParent,
+                                        CWOverrideRedirect | CWBackPixel, &a));
+        XMapRaised(d, windows.back());
+    }
+    const double start = nowMs();
+    while (nowMs() - start < ms) {
+        for (Window win : windows)
+            XRaiseWindow(d, win);
+        XSync(d, False);
+    }
+    return 0;
+}
+
 int ignoreErrors(Display*, XErrorEvent*) {
     return 0;
 }
@@ -341,6 +439,8 @@ int main(int argc, char** argv) {
         return 0;
     }
     if (cmd == "close" && argc == 3) return closeRequest(d, std::strtoul(argv[2], nullptr, 0));
+    if (cmd == "reparent" && argc == 3) return reparent(d, std::strtoul(argv[2], nullptr, 0));
+    if (cmd == "flood" && argc == 4) return flood(d, std::atoi(argv[2]), std::atoi(argv[3]));
     std::fprintf(stderr, "xprobe: unknown command %s\n", cmd.c_str());
     return 2;
 }

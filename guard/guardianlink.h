@@ -1,0 +1,54 @@
+#pragma once
+
+#include "common/handover.h"
+#include "common/xcb.h"
+
+#include <QObject>
+
+class QSocketNotifier;
+
+namespace guard {
+
+// The lock's side of the talk with the guardian that started it (see
+// common/handover.h). Started on its own, there is no guardian and all of
+// this does nothing: the lock works as it always did.
+class GuardianLink : public QObject {
+    Q_OBJECT
+public:
+    // Takes descriptor 3 if, and only if, it is the socket our parent made
+    // for us, tells the guardian the toolkit has started, and reads what it
+    // said before we started.
+    GuardianLink();
+    bool present() const { return fd_ >= 0; }
+
+    // The guardian's black window, kept beneath ours.
+    xcb::Window cover() const { return cover_; }
+    // True once, for the first lock sequence, when the stored picture made
+    // the locks before this one die: it is not loaded.
+    bool skipStoredPicture();
+    bool startsWithoutPicture() const { return plain_; }
+
+    // The lock window is on screen and painted: the guardian may let go.
+    // Waits a moment for it to have let go, so that the grabs are taken at
+    // once after.
+    void ready(xcb::Window window);
+    void settled();
+    void quitting();
+
+signals:
+    void released();
+    void coverChanged(xcb::Window window);
+    void lockAsked();
+
+private:
+    void send(handover::Word word, xcb::Window window = 0);
+    void receive();
+
+    int fd_ = -1;
+    QSocketNotifier* notifier_ = nullptr;
+    xcb::Window cover_ = 0;
+    bool plain_ = false;
+    bool released_ = false;
+};
+
+} // namespace guard

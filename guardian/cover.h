@@ -1,0 +1,73 @@
+#pragma once
+
+#include "common/xcb.h"
+
+// The guardian's hold on the display, on two X connections of its own: one
+// for its black window and its claim on the display, one for nothing but the
+// keyboard and pointer grabs. A client that kills whichever connection holds
+// the grabs (the XF86ClearGrab key does) takes the grabs with it, never the
+// black window.
+namespace guardian {
+
+class Cover {
+public:
+    Cover() = default;
+    ~Cover();
+    Cover(const Cover&) = delete;
+    Cover& operator=(const Cover&) = delete;
+
+    // Connects to the display DISPLAY names. False when it cannot be opened.
+    bool connect();
+    // Claims the display; false when another guardian holds it (*holder).
+    bool claim(xcb::Window* holder);
+    // Asks the guardian that holds the display to lock; true when it answered.
+    bool askToLock(xcb::Window holder);
+
+    // Maps the black window over the whole screen, above everything.
+    void show();
+    // Drops a connection another client cut and opens a new one: a new black
+    // window (shown), or new grabs. True when anything was reopened.
+    bool reopen();
+    void close();
+
+    int windowFd() const { return xcb::Fd(view_); }
+    int grabsFd() const { return xcb::Fd(grabs_); }
+    bool broken() const { return xcb::Broken(view_) || xcb::Broken(grabs_); }
+    xcb::Window window() const { return window_; }
+
+    // Keyboard and pointer; true once both are held.
+    bool grab();
+    void ungrab();
+    bool holdsGrabs() const { return keyboard_ && pointer_; }
+
+    // What the X server reported since the last call. `lock` is the lock's
+    // window while one stands above the black window, else 0; `lockRunning`
+    // whether a lock is there at all (on its way up, it has no window yet).
+    struct Events {
+        bool lockDestroyed = false; // `lock` was destroyed (its connection may be gone)
+        bool grabEnded = false;     // some grab on the display ended
+        bool remade = false;        // the black window was destroyed: a new one stands
+        bool askedToLock = false;   // a second start asked us to lock
+        xcb::Window requester = 0;  // ... and waits for the answer here
+    };
+    Events poll(xcb::Window lock, bool lockRunning);
+    // Tells the second start that asked that it has been heard.
+    void answer(xcb::Window requester);
+
+private:
+    void make(xcb::Window above);
+    void putRight(xcb::Window lock, bool reparented);
+    bool connectGrabs();
+
+    xcb::Connection* view_ = nullptr;
+    xcb::Connection* grabs_ = nullptr;
+    int screenNumber_ = 0;
+    xcb::Screen screen_;
+    uint8_t shapeBase_ = 0;
+    xcb::Window window_ = 0;
+    xcb::Window messages_ = 0; // owns the claim, receives requests
+    bool keyboard_ = false;
+    bool pointer_ = false;
+};
+
+} // namespace guardian
