@@ -173,6 +173,76 @@ for name in $ATTACKS; do
 done
 echo
 
+# --- every attack on our other windows: the dialog while asking, the
+# refusal box while it is up
+dialog_window() { visible_window 'パスワードを入力'; }
+refusal_window() { visible_window '^ちがうぽむ$'; }
+attack_window() { # attack_window NAME WINDOW
+    ATTACKER=""
+    case $1 in
+    minimize) xdotool windowminimize "$2" ;;
+    unmap) xdotool windowunmap "$2" ;;
+    destroy) "$XPROBE" destroy "$2" ;;
+    offscreen) xdotool windowmove "$2" -2000 -2000 ;;
+    reparent) "$XPROBE" reparent "$2" >/dev/null & ATTACKER=$! ;;
+    esac
+}
+WINDOW_ATTACKS="minimize unmap destroy offscreen reparent"
+: >"$WORK/table2"
+for target in dialog refusal; do
+    for name in $WINDOW_ATTACKS; do
+        start_lock
+        reached=no
+        if wait_until 10 locked && double_click && wait_until 5 dialog_shown; then
+            if [ $target = dialog ]; then
+                reached=yes
+            else
+                xdotool type --delay 20 wrong && xdotool key Return &&
+                    wait_until 5 refusal_window && reached=yes
+            fi
+        fi
+        if [ $reached = no ]; then
+            expect "$target / $name: reached" false
+            stop_lock
+            continue
+        fi
+        victim=$(${target}_window)
+        "$XPROBE" watch 1600 >"$WORK/watch" &
+        WATCHER=$!
+        sleep 0.1
+        attack_window "$name" "$victim"
+        wait "$WATCHER"
+        [ -n "$ATTACKER" ] && kill "$ATTACKER"
+        # Put right: on screen, where it was, and working.
+        back=no && wait_until 2 "${target}_window" && wait_until 2 shows "$(${target}_window)" && back=yes
+        in=no
+        if [ $target = refusal ]; then
+            xdotool key Return && wait_until 5 no_visible_window '^ちがうぽむ$' && owner_gets_in pw && in=yes
+        else
+            xdotool type --delay 20 pw && xdotool key Return && wait_until 5 panel_shown && in=yes
+        fi
+        stop_lock
+        set -- $(cat "$WORK/watch")
+        grabs=held && [ "$6" -ne 0 -o "$8" -ne 0 ] && grabs=LOST
+        echo "$target $name $4/$2 $grabs $back $in" >>"$WORK/table2"
+        expect "$target / $name: nothing but ours on screen ($4 of $2 samples)" test "$4" -eq 0
+        expect "$target / $name: keyboard and pointer held" test "$grabs" = held
+        expect "$target / $name: back on screen" test "$back" = yes
+        expect "$target / $name: the owner gets in" test "$in" = yes
+    done
+done
+echo
+echo "     our other windows attacked: samples showing anything but ours / grabs / back on screen / owner gets in"
+printf '     %-10s %-28s %s\n' attack "the dialog (Asking)" "the refusal box"
+for name in $WINDOW_ATTACKS; do
+    printf '     %-10s' "$name"
+    for target in dialog refusal; do
+        printf ' %-28s' "$(awk -v t="$target" -v a="$name" '$1 == t && $2 == a { print $3, $4, $5, $6 }' "$WORK/table2")"
+    done
+    echo
+done
+echo
+
 # --- pictures that are odd, broken or huge
 "$MKPICTURE" "$WORK/whole.jpg" 800 600
 head -c 3000 "$WORK/whole.jpg" >"$WORK/truncated.jpg"

@@ -49,7 +49,7 @@ holds_for() {
 # What a failed start leaves behind, so a red run can be read as it stands.
 start_failed() { # start_failed MESSAGE
     echo "$1"
-    for log in xvfb openbox; do
+    for log in xvfb wm; do
         echo "--- $log log:"
         cat "$WORK/$log.log" 2>/dev/null
     done
@@ -57,15 +57,18 @@ start_failed() { # start_failed MESSAGE
 }
 
 # -noreset: without it Xvfb resets itself whenever its last client leaves, and
-# a client that connects during the reset (openbox, just after a readiness
-# probe has disconnected) is refused. -displayfd picks a free display, so no
-# fixed number can clash with another server or a stale lock file.
+# a client that connects during the reset (the window manager, just after a
+# readiness probe has disconnected) is refused. -displayfd picks a free
+# display, so no fixed number can clash with another server or a stale lock
+# file. -fbdir keeps the screen in a file: what a compositing manager really
+# shows (xprobe reads it when XPROBE_FB names it), the pointer drawn in.
 start_x() { # start_x WIDTHxHEIGHT [MONITOR...]  (MONITOR: WxH+X+Y, the first one primary)
-    Xvfb -displayfd 3 -noreset -screen 0 "${1}x24" -nolisten tcp 3>"$WORK/display" >"$WORK/xvfb.log" 2>&1 &
+    Xvfb -displayfd 3 -noreset -screen 0 "${1}x24" -fbdir "$WORK" -nolisten tcp 3>"$WORK/display" >"$WORK/xvfb.log" 2>&1 &
     PIDS="$PIDS $!"
     wait_until 10 test -s "$WORK/display" || start_failed "Xvfb did not start"
     DISPLAY=":$(cat "$WORK/display")"
     export DISPLAY
+    FRAMEBUFFER="$WORK/Xvfb_screen0"
     wait_until 10 xprop -root _NET_SUPPORTED || start_failed "Xvfb on $DISPLAY takes no clients"
     # One wide screen split into monitors, as Qt sees a multi-head desktop.
     shift
@@ -77,7 +80,19 @@ start_x() { # start_x WIDTHxHEIGHT [MONITOR...]  (MONITOR: WxH+X+Y, the first on
             start_failed "xrandr could not make monitor $m"
         n=$((n + 1))
     done
-    cat >"$WORK/rc.xml" <<XML
+    # A grey desktop, so that anything uncovered shows against the lock's black.
+    xsetroot -solid '#1e6e5a'
+    start_wm "${E2E_WM:-openbox}"
+}
+
+# The window manager, ready once it manages a window, not when it first
+# announces itself. Each has its own home, so no setting of the machine's
+# reaches it.
+start_wm() { # start_wm openbox|openbox+xcompmgr|fluxbox|icewm|i3|xfwm4|metacity
+    mkdir -p "$WORK/home"
+    case $1 in
+    openbox | openbox+xcompmgr)
+        cat >"$WORK/rc.xml" <<XML
 <?xml version="1.0" encoding="UTF-8"?>
 <openbox_config xmlns="http://openbox.org/3.4/rc">
   <keyboard>
@@ -93,14 +108,35 @@ start_x() { # start_x WIDTHxHEIGHT [MONITOR...]  (MONITOR: WxH+X+Y, the first on
   </keyboard>
 </openbox_config>
 XML
-    openbox --config-file "$WORK/rc.xml" >"$WORK/openbox.log" 2>&1 &
-    PIDS="$PIDS $!"
-    # A grey desktop, so that anything uncovered shows against the lock's black.
-    xsetroot -solid '#1e6e5a'
+        HOME="$WORK/home" openbox --config-file "$WORK/rc.xml" >"$WORK/wm.log" 2>&1 &
+        PIDS="$PIDS $!"
+        if [ "$1" = openbox+xcompmgr ]; then
+            xcompmgr >>"$WORK/wm.log" 2>&1 &
+            PIDS="$PIDS $!"
+        fi
+        ;;
+    fluxbox | icewm)
+        HOME="$WORK/home" "$1" >"$WORK/wm.log" 2>&1 &
+        PIDS="$PIDS $!"
+        ;;
+    i3)
+        printf 'font pango:monospace 8\nbindsym Mod1+Tab exec touch %s/wm-alt+Tab\n' "$WORK" >"$WORK/i3.config"
+        HOME="$WORK/home" i3 -a -c "$WORK/i3.config" >"$WORK/wm.log" 2>&1 &
+        PIDS="$PIDS $!"
+        ;;
+    xfwm4)
+        HOME="$WORK/home" dbus-run-session -- xfwm4 --compositor=on >"$WORK/wm.log" 2>&1 &
+        PIDS="$PIDS $!"
+        ;;
+    metacity)
+        HOME="$WORK/home" GSETTINGS_BACKEND=memory dbus-run-session -- metacity --composite \
+            >"$WORK/wm.log" 2>&1 &
+        PIDS="$PIDS $!"
+        ;;
+    esac
     wm_announced() { xprop -root _NET_SUPPORTING_WM_CHECK | grep -q 'window id'; }
-    wait_until 10 wm_announced || start_failed "openbox did not start on $DISPLAY"
-    # Ready once it manages a window, not when it first announces itself.
-    wait_until 10 "$XPROBE" wm-ready || start_failed "openbox on $DISPLAY does not manage windows"
+    wait_until 10 wm_announced || start_failed "$1 did not start on $DISPLAY"
+    wait_until 10 "$XPROBE" wm-ready || start_failed "$1 on $DISPLAY does not manage windows"
 }
 
 # The usual start of a test: Xvfb with openbox, cleaned up on exit, and the

@@ -29,6 +29,12 @@
 //   xprobe reparent WINDOW                puts it into an unmapped window of the probe's
 //                                         and keeps it there: it is taken back at once
 //                                         for as long as the probe runs
+//   xprobe sleeplock PROGRAM [ARGS...]    plays an idle watcher handing over a suspend delay
+//                                         (XSS_SLEEP_LOCK_FD, as xss-lock -l does): starts the
+//                                         program with the write end of a pipe, and when
+//                                         the last copy closes prints "released MS covered
+//                                         yes|no grabbed yes|no pid PID"; the program goes on
+//   xprobe owner SELECTION                prints the window that owns the selection (0: none)
 //   xprobe flood N MS                     maps N full-screen windows nobody manages and
 //                                         raises them as fast as it can, for MS ms
 //
@@ -388,6 +394,45 @@ int flood(Display* d, int n, int ms) {
     return 0;
 }
 
+int sleepLock(Display* d, char** argv) {
+    int pipeFds[2];
+    if (pipe(pipeFds) != 0) return 2;
+    const Window root = DefaultRootWindow(d);
+    const unsigned long desktop = 0x1e6e5a;
+    const int w = DisplayWidth(d, DefaultScreen(d)), h = DisplayHeight(d, DefaultScreen(d));
+    const double start = nowMs();
+    const pid_t pid = fork();
+    if (pid == 0) {
+        close(pipeFds[0]);
+        dup2(pipeFds[1], 9);
+        if (pipeFds[1] != 9) close(pipeFds[1]);
+        setenv("XSS_SLEEP_LOCK_FD", "9", 1);
+        const int null = open("/dev/null", O_WRONLY);
+        dup2(null, 1);
+        execvp(argv[0], argv);
+        _exit(127);
+    }
+    close(pipeFds[1]);
+    char c;
+    while (read(pipeFds[0], &c, 1) > 0) {
+    }
+    const double released = nowMs() - start;
+    // The moment it let go: what is on screen, and who holds the keyboard.
+    const bool covered = [&] {
+        for (const auto& [x, y] : {std::pair{0, 0}, {w - 1, h - 1}, {w / 2, h / 2}}) {
+            const Shot s(d, x, y, 1, 1);
+            if (!s.ok() || s.at(0, 0) == desktop) return false;
+        }
+        return true;
+    }();
+    const int g = XGrabKeyboard(d, root, False, GrabModeAsync, GrabModeAsync, CurrentTime);
+    if (g == GrabSuccess) XUngrabKeyboard(d, CurrentTime);
+    XSync(d, False);
+    std::printf("released %.1f covered %s grabbed %s pid %d\n", released, covered ? "yes" : "no",
+                g == AlreadyGrabbed ? "yes" : "no", int(pid));
+    return 0;
+}
+
 int ignoreErrors(Display*, XErrorEvent*) {
     return 0;
 }
@@ -440,6 +485,11 @@ int main(int argc, char** argv) {
     }
     if (cmd == "close" && argc == 3) return closeRequest(d, std::strtoul(argv[2], nullptr, 0));
     if (cmd == "reparent" && argc == 3) return reparent(d, std::strtoul(argv[2], nullptr, 0));
+    if (cmd == "sleeplock" && argc >= 3) return sleepLock(d, argv + 2);
+    if (cmd == "owner" && argc == 3) {
+        std::printf("%lu\n", XGetSelectionOwner(d, XInternAtom(d, argv[2], False)));
+        return 0;
+    }
     if (cmd == "flood" && argc == 4) return flood(d, std::atoi(argv[2]), std::atoi(argv[3]));
     std::fprintf(stderr, "xprobe: unknown command %s\n", cmd.c_str());
     return 2;
