@@ -427,6 +427,13 @@ Event Decode(const void* raw, uint8_t shapeBase) {
         e.obscured = x->state != XCB_VISIBILITY_UNOBSCURED;
         break;
     }
+    case XCB_EXPOSE: {
+        const auto* x = as<xcb_expose_event_t>(raw);
+        e.kind = Kind::Expose;
+        e.event = e.window = x->window;
+        e.rect = {x->x, x->y, x->width, x->height};
+        break;
+    }
     case XCB_CLIENT_MESSAGE: {
         const auto* x = as<xcb_client_message_event_t>(raw);
         e.kind = Kind::ClientMessage;

@@ -134,6 +134,7 @@ enum class Kind {
     Configure,
     Circulate,
     Visibility,
+    Expose,
     Shape,
     ClientMessage,
     SelectionRequest,

@@ -92,6 +92,7 @@ void Lock::giveUpSelections() {
 
 bool Lock::showPicture(QWidget& box, const QRect& part, const QImage& pixels) {
     const bool shown = picture_.show(box, part, pixels);
+    toolkitPaintsPicture_ = !shown;
     if (QWidget* view = picture_.view()) {
         screen_.watchChild(view);
         // Beneath the title box and the panel.
@@ -164,6 +165,17 @@ x11::Verdict Lock::onReparent(const xcb::Event& e) {
 
 x11::Verdict Lock::onConfigure(const xcb::Event& e) {
     return screen_.onConfigure(e) ? x11::Verdict::Drop : x11::Verdict::Pass;
+}
+
+x11::Verdict Lock::onExpose(const xcb::Event& e) {
+    // Locked, everything the lock window shows the X server paints itself:
+    // its black, the picture. Uncovered again and again (a client raising
+    // windows over it as fast as it can), the toolkit has nothing to redraw,
+    // and must not spend its time pushing a screenful of black each time.
+    QWindow* window = surface_.form ? surface_.form->windowHandle() : nullptr;
+    const bool nothingToRedraw = window && window->isExposed() && screen_.isLocked() &&
+                                 !toolkitPaintsPicture_ && e.window == x11::Id(surface_.form);
+    return nothingToRedraw ? x11::Verdict::Drop : x11::Verdict::Pass;
 }
 
 x11::Verdict Lock::onClientMessage(const xcb::Event& e) {

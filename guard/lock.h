@@ -69,6 +69,7 @@ private:
     x11::Verdict onConfigure(const xcb::Event& e) override;
     void onCirculate(const xcb::Event& e) override { screen_.onCirculate(e); }
     void onShape(const xcb::Event& e) override { screen_.onShape(e); }
+    x11::Verdict onExpose(const xcb::Event& e) override;
     x11::Verdict onClientMessage(const xcb::Event& e) override;
     x11::Verdict onSelectionRequest(const xcb::Event& e, const void* raw) override;
     x11::Verdict onError(const xcb::Event& e) override;
@@ -82,6 +83,7 @@ private:
     forms::LockSurface surface_;
     QPointer<Covers> covers_;
     xcb::Window handedOver_ = 0; // the lock window the guardian was last told of
+    bool toolkitPaintsPicture_ = false;
     std::vector<xcb::Atom> windowManagerRequests_;
 };
 

@@ -9,6 +9,7 @@
 #include <QWidget>
 #include <QWindow>
 
+#include <algorithm>
 #include <cstdlib>
 
 namespace guard {
@@ -121,6 +122,18 @@ void ScreenGuard::restack() {
     checkSoon();
 }
 
+// Another client's window came, moved or was raised: looked at at once, in
+// the middle of the batch, so that a client flooding the server with its
+// windows never keeps ours waiting. Ours (our own restacking) wait for the
+// end of the batch.
+void ScreenGuard::react(const xcb::Event& e) {
+    model(e);
+    if (c_ && form_ && !xcb::IsOurs(c_, e.window) && e.window != friend_)
+        check();
+    else
+        checkSoon();
+}
+
 void ScreenGuard::checkSoon() {
     // One look after each batch of events from the X server, however many
     // windows it moved.
@@ -141,7 +154,7 @@ void ScreenGuard::watch(const std::vector<xcb::Window>& windows) {
 
 void ScreenGuard::check() {
     checkPending_ = false;
-    if (!form_) return;
+    if (!form_ || !c_) return;
     const Wanted w = wanted();
     QList<QWidget*> guarded;
     for (QWidget* s : w.shown)
@@ -158,9 +171,32 @@ void ScreenGuard::check() {
     std::unordered_set<xcb::Window> ours;
     for (const xcb::Window id : model_.bottomToTop())
         if (xcb::IsOurs(c_, id)) ours.insert(id);
-    if (!InOrder(model_, shown, ours)) xcb::RaiseToTop(c_, shown);
+    if (!InOrder(model_, shown, ours)) {
+        pushBack(Intruders(model_, shown, ours));
+        xcb::RaiseToTop(c_, shown);
+    }
     focus(false);
     xcb::Flush(c_);
+}
+
+// A window of another client that comes back above a locked screen again and
+// again, faster than anything but a client fighting the lock would, is
+// unmapped: the lock would otherwise lose most of the screen to a client
+// that raises its windows in a loop, the X server serving it first.
+void ScreenGuard::pushBack(const std::vector<xcb::Window>& intruders) {
+    constexpr int kTimes = 3;
+    constexpr qint64 kWithinMs = 1000;
+    if (!clock_.isValid()) clock_.start();
+    const qint64 now = clock_.elapsed();
+    for (const xcb::Window w : intruders) {
+        std::vector<qint64>& times = intrusions_[w];
+        times.erase(std::remove_if(times.begin(), times.end(),
+                                   [now](qint64 t) { return now - t > kWithinMs; }),
+                    times.end());
+        times.push_back(now);
+        if (isLocked() && int(times.size()) >= kTimes) xcb::Unmap(c_, w);
+    }
+    if (intrusions_.size() > 256) intrusions_.clear(); // windows that went long ago
 }
 
 void ScreenGuard::focus(bool force) {
@@ -214,8 +250,7 @@ xcb::Rect ScreenGuard::placeOf(const QWidget* w) const {
 }
 
 void ScreenGuard::onCreate(const xcb::Event& e) {
-    model(e);
-    checkSoon();
+    react(e);
 }
 
 bool ScreenGuard::onDestroy(const xcb::Event& e) {
@@ -254,8 +289,7 @@ void ScreenGuard::remake(QPointer<QWidget> window) {
 }
 
 void ScreenGuard::onMap(const xcb::Event& e) {
-    model(e);
-    checkSoon();
+    react(e);
 }
 
 void ScreenGuard::onUnmap(const xcb::Event& e) {
@@ -293,8 +327,10 @@ bool ScreenGuard::onReparent(const xcb::Event& e) {
 }
 
 bool ScreenGuard::onConfigure(const xcb::Event& e) {
-    model(e);
-    if (e.event == screen_.root) checkSoon();
+    if (e.event == screen_.root)
+        react(e);
+    else
+        model(e);
     if (!form_ || e.window == screen_.root) return false;
     QWidget* w = nullptr;
     if (e.event == screen_.root || e.event == e.window) w = topLevelOf(e.window);
@@ -310,8 +346,7 @@ bool ScreenGuard::onConfigure(const xcb::Event& e) {
 }
 
 void ScreenGuard::onCirculate(const xcb::Event& e) {
-    model(e);
-    checkSoon();
+    react(e);
 }
 
 void ScreenGuard::onShape(const xcb::Event& e) {

@@ -10,6 +10,7 @@
 #include <QPointer>
 #include <QTimer>
 
+#include <unordered_map>
 #include <unordered_set>
 
 class QWidget;
@@ -79,10 +80,12 @@ signals:
 private:
     void seed();
     void model(const xcb::Event& e);
+    void react(const xcb::Event& e);
     void checkSoon();
     void check();
     void focus(bool force);
     void watch(const std::vector<xcb::Window>& windows);
+    void pushBack(const std::vector<xcb::Window>& intruders);
     QWidget* topLevelOf(xcb::Window window) const;
     QWidget* childOf(xcb::Window window) const;
     xcb::Rect placeOf(const QWidget* w) const; // in the X server's pixels
@@ -100,6 +103,9 @@ private:
     bool checkPending_ = false;
     QList<QPointer<QWidget>> remaking_;
     std::unordered_set<xcb::Window> watched_; // told of changes to their shapes
+    // Windows of others put beneath ours lately, and when.
+    std::unordered_map<xcb::Window, std::vector<qint64>> intrusions_;
+    QElapsedTimer clock_;
     // The focus: where the X server says it is, and where we last asked.
     xcb::Window focused_ = 0;
     xcb::Window asked_ = 0;

@@ -84,4 +84,20 @@ bool InOrder(const StackModel& model, const std::vector<xcb::Window>& wanted,
     return next < 0;
 }
 
+std::vector<xcb::Window> Intruders(const StackModel& model, const std::vector<xcb::Window>& wanted,
+                                   const std::unordered_set<xcb::Window>& ours) {
+    std::vector<xcb::Window> found;
+    size_t left = 0; // wanted windows still below
+    for (xcb::Window w : wanted)
+        left += model.contains(w);
+    const std::vector<xcb::Window>& stack = model.bottomToTop();
+    for (auto it = stack.rbegin(); it != stack.rend() && left > 0; ++it) {
+        if (std::find(wanted.begin(), wanted.end(), *it) != wanted.end())
+            --left;
+        else if (!ours.count(*it) && model.isMapped(*it))
+            found.push_back(*it);
+    }
+    return found;
+}
+
 } // namespace guard

@@ -36,4 +36,8 @@ private:
 bool InOrder(const StackModel& model, const std::vector<xcb::Window>& wanted,
              const std::unordered_set<xcb::Window>& ours);
 
+// The mapped windows of anyone else's that stand above the lowest of `wanted`.
+std::vector<xcb::Window> Intruders(const StackModel& model, const std::vector<xcb::Window>& wanted,
+                                   const std::unordered_set<xcb::Window>& ours);
+
 } // namespace guard

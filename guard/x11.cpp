@@ -15,13 +15,26 @@ public:
     Handlers* handlers = nullptr;
     uint8_t shapeBase = 0;
 
+    xcb::Window root = 0;
+
     bool nativeEventFilter(const QByteArray& type, void* message, qintptr*) override {
         if (!handlers || type != "xcb_generic_event_t") return false;
         const xcb::Event e = xcb::Decode(message, shapeBase);
-        return dispatch(e, message) == Verdict::Drop;
+        const Verdict verdict = dispatch(e, message);
+        // What the root window reports of its children the toolkit never
+        // asked for: it would take each for a change of the screens and ask
+        // the server about them anew.
+        return verdict == Verdict::Drop ||
+               (isStructure(e.kind) && e.event == root && e.window != root);
     }
 
 private:
+    static bool isStructure(xcb::Kind k) {
+        using K = xcb::Kind;
+        return k == K::Create || k == K::Destroy || k == K::Map || k == K::Unmap ||
+               k == K::Reparent || k == K::Configure || k == K::Circulate;
+    }
+
     Verdict dispatch(const xcb::Event& e, void* raw) {
         using K = xcb::Kind;
         // A client can send any event it likes to any window; none of those
@@ -68,6 +81,8 @@ private:
         case K::Shape:
             h.onShape(e);
             return Verdict::Pass;
+        case K::Expose:
+            return h.onExpose(e);
         case K::ClientMessage:
             return h.onClientMessage(e);
         case K::SelectionRequest:
@@ -112,6 +127,8 @@ void Listen(Handlers* handlers) {
     static bool installed = false;
     if (!installed) {
         filter().shapeBase = xcb::ShapeEventBase(c);
+        xcb::Screen screen;
+        if (xcb::ScreenOf(c, xcb::ScreenNumber(), &screen)) filter().root = screen.root;
         QCoreApplication::instance()->installNativeEventFilter(&filter());
         installed = true;
     }

@@ -39,6 +39,7 @@ public:
     virtual Verdict onConfigure(const xcb::Event& e) = 0;
     virtual void onCirculate(const xcb::Event& e) = 0;
     virtual void onShape(const xcb::Event& e) = 0;
+    virtual Verdict onExpose(const xcb::Event& e) = 0;
     virtual Verdict onClientMessage(const xcb::Event& e) = 0;
     virtual Verdict onSelectionRequest(const xcb::Event& e, const void* raw) = 0;
     virtual Verdict onError(const xcb::Event& e) = 0;

@@ -26,9 +26,9 @@
 //                                         them shows or takes a click), as any client may
 //   xprobe close WINDOW                   sends WM_DELETE_WINDOW to it, as a window
 //                                         manager's close action does
-//   xprobe reparent WINDOW                puts it into an unmapped window of the probe's
-//                                         and keeps it there: it is taken back at once
-//                                         for as long as the probe runs
+//   xprobe reparent WINDOW [once]         puts it into an unmapped window of the probe's
+//                                         and keeps it there (with "once" only the first
+//                                         time) for as long as the probe runs
 //   xprobe sleeplock PROGRAM [ARGS...]    plays an idle watcher handing over a suspend delay
 //                                         (XSS_SLEEP_LOCK_FD, as xss-lock -l does): starts the
 //                                         program with the write end of a pipe, and when
@@ -352,7 +352,7 @@ int wmReady(Display* d) {
 
 // Takes the window into an unmapped window of the probe's, and again each
 // time it is taken back, until killed.
-int reparent(Display* d, Window victim) {
+int reparent(Display* d, Window victim, bool once) {
     const Window root = DefaultRootWindow(d);
     const Window jail = XCreateSimpleWindow(d, root, 0, 0, 10, 10, 0, 0, kProbeColour);
     XSelectInput(d, victim, StructureNotifyMask);
@@ -363,7 +363,7 @@ int reparent(Display* d, Window victim) {
     for (;;) {
         XEvent e;
         XNextEvent(d, &e);
-        if (e.type == ReparentNotify && e.xreparent.window == victim &&
+        if (!once && e.type == ReparentNotify && e.xreparent.window == victim &&
             e.xreparent.parent != jail) {
             XReparentWindow(d, victim, jail, 0, 0);
             XFlush(d);
@@ -484,7 +484,9 @@ int main(int argc, char** argv) {
         return 0;
     }
     if (cmd == "close" && argc == 3) return closeRequest(d, std::strtoul(argv[2], nullptr, 0));
-    if (cmd == "reparent" && argc == 3) return reparent(d, std::strtoul(argv[2], nullptr, 0));
+    if (cmd == "reparent" && argc >= 3)
+        return reparent(d, std::strtoul(argv[2], nullptr, 0),
+                        argc == 4 && std::string(argv[3]) == "once");
     if (cmd == "sleeplock" && argc >= 3) return sleepLock(d, argv + 2);
     if (cmd == "owner" && argc == 3) {
         std::printf("%lu\n", XGetSelectionOwner(d, XInternAtom(d, argv[2], False)));
