@@ -2,6 +2,7 @@
 
 #include <QImage>
 #include <QList>
+#include <QPointer>
 #include <QRect>
 
 #include <functional>
@@ -15,11 +16,13 @@ class QWidget;
 // painted by the toolkit.
 namespace forms {
 
-// The lock window's surface, as the desktop needs to know it.
+// The lock window's surface, as the desktop needs to know it. The form goes
+// away with its last events still to come in: guarded pointers.
 struct LockSurface {
-    QWidget* form = nullptr;     // covers the primary screen
-    QWidget* panel = nullptr;    // the screen counts as locked while it is hidden
-    QList<QWidget*> overPicture; // children drawn above the picture (the panel, the title box)
+    QPointer<QWidget> form;  // covers the primary screen
+    QPointer<QWidget> panel; // the screen counts as locked while it is hidden
+    QList<QPointer<QWidget>>
+        overPicture; // children drawn above the picture (the panel, the title box)
     std::function<void()> doubleClick; // a double-click on another screen's cover
     std::function<void()> lockAgain;   // another start asks to lock while the owner is in
 };

@@ -32,7 +32,8 @@ void PauseIgnoringInput(int ms) {
     DropInput drop;
     QCoreApplication::instance()->installEventFilter(&drop);
     QEventLoop loop;
-    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+    // The whole pause: a coarse timer may end it up to 5 % early.
+    QTimer::singleShot(ms, Qt::PreciseTimer, &loop, &QEventLoop::quit);
     loop.exec();
     QCoreApplication::instance()->removeEventFilter(&drop);
 }

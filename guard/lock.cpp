@@ -55,6 +55,7 @@ void Lock::coverScreen(const forms::LockSurface& surface) {
     // Above the picture the X server shows, the title box and the panel
     // need X windows of their own.
     for (QWidget* w : surface.overPicture) {
+        if (!w) continue;
         w->setAttribute(Qt::WA_NativeWindow);
         screen_.watchChild(w);
     }
