@@ -112,7 +112,7 @@ Atom Intern(Connection* c, const char* name);
 bool Claim(Connection* c, Atom selection, Window owner, Window* holder);
 void SendMessage(Connection* c, Window to, Atom type, uint32_t value);
 
-// --- what the X server reports
+// --- what the X server reports (common/xcbevent.cpp)
 
 enum class Kind {
     Other,
