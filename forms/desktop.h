@@ -21,8 +21,8 @@ namespace forms {
 struct LockSurface {
     QPointer<QWidget> form;  // covers the primary screen
     QPointer<QWidget> panel; // the screen counts as locked while it is hidden
-    QList<QPointer<QWidget>>
-        overPicture; // children drawn above the picture (the panel, the title box)
+    // Children drawn above the picture (the panel, the title box).
+    QList<QPointer<QWidget>> overPicture;
     std::function<void()> doubleClick; // a double-click on another screen's cover
     std::function<void()> lockAgain;   // another start asks to lock while the owner is in
 };
