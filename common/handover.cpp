@@ -14,14 +14,9 @@ struct Name {
     bool withWindow;
 };
 constexpr Name kNames[] = {
-    {Word::Cover, "cover", true},
-    {Word::Plain, "plain", false},
-    {Word::Released, "released", false},
-    {Word::Lock, "lock", false},
-    {Word::Up, "up", false},
-    {Word::Ready, "ready", true},
-    {Word::Settled, "settled", false},
-    {Word::Quit, "quit", false},
+    {Word::Cover, "cover", true},      {Word::Plain, "plain", false}, {Word::Yield, "yield", true},
+    {Word::Lock, "lock", false},       {Word::Up, "up", false},       {Word::Ready, "ready", true},
+    {Word::Settled, "settled", false}, {Word::Quit, "quit", false},
 };
 } // namespace
 

@@ -15,10 +15,14 @@ constexpr char kLockProgram[] = "pomlock-screen";
 
 enum class Word {
     // guardian -> lock
-    Cover,    // "cover <window>": the guardian's black window, to keep beneath ours
-    Plain,    // start without the stored picture
-    Released, // the guardian let go of the keyboard and pointer
-    Lock,     // lock the screen if the owner is in (another start asked)
+    Cover, // "cover <window>": the guardian's black window, to keep beneath ours
+    Plain, // start without the stored picture
+    // "yield <token>": the keyboard and pointer are the lock's to take. The
+    // guardian holds them on a connection of their own, which `token` (a
+    // resource of it) names: the lock ends that connection and grabs in one
+    // go, so that no other client can take them in between.
+    Yield,
+    Lock, // lock the screen if the owner is in (another start asked)
     // lock -> guardian
     Up,      // the toolkit started: a death from now on is a crash
     Ready,   // "ready <window>": the lock window is on screen, painted
@@ -28,7 +32,7 @@ enum class Word {
 
 struct Message {
     Word word = Word::Up;
-    uint32_t window = 0; // Cover, Ready
+    uint32_t window = 0; // Cover, Ready; the token of Yield
     bool operator==(const Message& o) const { return word == o.word && window == o.window; }
 };
 

@@ -89,20 +89,50 @@ bool IsOurs(Connection* c, Window window) {
 
 // --- the keyboard and the pointer
 
-bool GrabKeyboard(Connection* c, Window root) {
-    const auto cookie = xcb_grab_keyboard(c, /*owner_events=*/1, root, XCB_CURRENT_TIME,
-                                          XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC);
+namespace {
+xcb_grab_keyboard_cookie_t askKeyboard(Connection* c, Window root) {
+    return xcb_grab_keyboard(c, /*owner_events=*/1, root, XCB_CURRENT_TIME, XCB_GRAB_MODE_ASYNC,
+                             XCB_GRAB_MODE_ASYNC);
+}
+xcb_grab_pointer_cookie_t askPointer(Connection* c, Window root) {
+    const uint16_t mask =
+        XCB_EVENT_MASK_BUTTON_PRESS | XCB_EVENT_MASK_BUTTON_RELEASE | XCB_EVENT_MASK_POINTER_MOTION;
+    return xcb_grab_pointer(c, /*owner_events=*/1, root, mask, XCB_GRAB_MODE_ASYNC,
+                            XCB_GRAB_MODE_ASYNC, XCB_NONE, XCB_NONE, XCB_CURRENT_TIME);
+}
+bool keyboardTaken(Connection* c, xcb_grab_keyboard_cookie_t cookie) {
     const Reply<xcb_grab_keyboard_reply_t> r(xcb_grab_keyboard_reply(c, cookie, nullptr));
     return r && r->status == XCB_GRAB_STATUS_SUCCESS;
 }
-
-bool GrabPointer(Connection* c, Window root) {
-    const uint16_t mask =
-        XCB_EVENT_MASK_BUTTON_PRESS | XCB_EVENT_MASK_BUTTON_RELEASE | XCB_EVENT_MASK_POINTER_MOTION;
-    const auto cookie = xcb_grab_pointer(c, /*owner_events=*/1, root, mask, XCB_GRAB_MODE_ASYNC,
-                                         XCB_GRAB_MODE_ASYNC, XCB_NONE, XCB_NONE, XCB_CURRENT_TIME);
+bool pointerTaken(Connection* c, xcb_grab_pointer_cookie_t cookie) {
     const Reply<xcb_grab_pointer_reply_t> r(xcb_grab_pointer_reply(c, cookie, nullptr));
     return r && r->status == XCB_GRAB_STATUS_SUCCESS;
+}
+} // namespace
+
+bool GrabKeyboard(Connection* c, Window root) {
+    return keyboardTaken(c, askKeyboard(c, root));
+}
+
+bool GrabPointer(Connection* c, Window root) {
+    return pointerTaken(c, askPointer(c, root));
+}
+
+uint32_t CreateToken(Connection* c, Window root) {
+    const uint32_t pixmap = xcb_generate_id(c);
+    xcb_create_pixmap(c, 1, pixmap, root, 1, 1);
+    xcb_flush(c);
+    return pixmap;
+}
+
+void TakeGrabsFrom(Connection* c, Window root, uint32_t token, bool* keyboard, bool* pointer) {
+    // One write: the server reads the three requests together and carries
+    // them out before it turns to another client.
+    if (token) xcb_kill_client(c, token);
+    const auto k = askKeyboard(c, root);
+    const auto p = askPointer(c, root);
+    *keyboard = keyboardTaken(c, k);
+    *pointer = pointerTaken(c, p);
 }
 
 void Ungrab(Connection* c) {

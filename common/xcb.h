@@ -58,6 +58,12 @@ bool IsOurs(Connection* c, Window window);
 bool GrabKeyboard(Connection* c, Window root);
 bool GrabPointer(Connection* c, Window root);
 void Ungrab(Connection* c);
+// A resource that names the connection it was made on, for TakeGrabsFrom.
+uint32_t CreateToken(Connection* c, Window root);
+// Ends the connection that made `token` (with the grabs it holds) and takes
+// both grabs, in requests the server carries out one right after the other:
+// no other client's grab can come in between. Says which grabs are held.
+void TakeGrabsFrom(Connection* c, Window root, uint32_t token, bool* keyboard, bool* pointer);
 
 // --- windows
 

@@ -71,9 +71,9 @@ void GuardianLink::receive() {
         case handover::Word::Plain:
             plain_ = true;
             break;
-        case handover::Word::Released:
-            released_ = true;
-            emit released();
+        case handover::Word::Yield:
+            token_ = m.window;
+            if (!waiting_) emit yielded(token_);
             break;
         case handover::Word::Lock:
             emit lockAsked();
@@ -89,16 +89,19 @@ void GuardianLink::receive() {
     }
 }
 
-void GuardianLink::ready(xcb::Window window) {
-    if (!present()) return;
+uint32_t GuardianLink::ready(xcb::Window window) {
+    if (!present()) return 0;
     send(handover::Word::Ready, window);
-    // Wait here for the guardian to let go: the grabs follow at once, with
-    // nothing slow in between.
-    released_ = false;
-    for (QDeadlineTimer deadline(kHandOverMs); !released_ && present() && !deadline.hasExpired();) {
+    // Wait here for the guardian's answer: the grabs are taken over at once,
+    // with nothing slow in between.
+    token_ = 0;
+    waiting_ = true;
+    for (QDeadlineTimer deadline(kHandOverMs); !token_ && present() && !deadline.hasExpired();) {
         pollfd pfd{fd_, POLLIN, 0};
         if (poll(&pfd, 1, int(deadline.remainingTime())) > 0) receive();
     }
+    waiting_ = false;
+    return std::exchange(token_, 0);
 }
 
 } // namespace guard

@@ -28,15 +28,15 @@ public:
     bool skipStoredPicture();
     bool startsWithoutPicture() const { return plain_; }
 
-    // The lock window is on screen and painted: the guardian may let go.
-    // Waits a moment for it to have let go, so that the grabs are taken at
-    // once after.
-    void ready(xcb::Window window);
+    // The lock window is on screen and painted: the guardian yields the
+    // keyboard and pointer. Waits a moment for its answer and returns the
+    // token to take them over with (KeyGuard::takeOver), or 0.
+    uint32_t ready(xcb::Window window);
     void settled();
     void quitting();
 
 signals:
-    void released();
+    void yielded(uint32_t token); // an answer that came after ready() stopped waiting
     void coverChanged(xcb::Window window);
     void lockAsked();
 
@@ -48,7 +48,8 @@ private:
     QSocketNotifier* notifier_ = nullptr;
     xcb::Window cover_ = 0;
     bool plain_ = false;
-    bool released_ = false;
+    uint32_t token_ = 0;
+    bool waiting_ = false;
 };
 
 } // namespace guard

@@ -70,6 +70,15 @@ void KeyGuard::regrab() {
     take();
 }
 
+void KeyGuard::takeOver(uint32_t token) {
+    if (!token || !enabled_ || waitingToShow_ || !c_) {
+        regrab();
+        return;
+    }
+    xcb::TakeGrabsFrom(c_, root_, token, &keyboard_, &pointer_);
+    if (!keyboard_ || !pointer_) take(); // someone else's grab: retried
+}
+
 void KeyGuard::take() {
     if (!enabled_ || waitingToShow_ || !c_) return;
     keyboard_ = keyboard_ || xcb::GrabKeyboard(c_, root_);

@@ -32,6 +32,9 @@ public:
 
     // A grab may have ended, or become free to take: tried at once.
     void regrab();
+    // The guardian yields its grabs: its connection that `token` names is
+    // ended and ours taken in one go (plain regrab without a token).
+    void takeOver(uint32_t token);
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;

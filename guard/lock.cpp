@@ -25,7 +25,7 @@ xcb::Screen screenOf(xcb::Connection* c) {
 Lock::Lock()
     : c_(x11::Connection()), screen_info_(screenOf(c_)), keys_(c_, screen_info_.root),
       screen_(c_, screen_info_), picture_(c_, screen_info_) {
-    connect(&guardian_, &GuardianLink::released, &keys_, &KeyGuard::regrab);
+    connect(&guardian_, &GuardianLink::yielded, &keys_, &KeyGuard::takeOver);
     connect(&guardian_, &GuardianLink::coverChanged, &screen_, &ScreenGuard::setFriend);
     connect(&guardian_, &GuardianLink::lockAsked, this, &Lock::lockWhenAsked);
     screen_.setFriend(guardian_.cover());
@@ -115,8 +115,7 @@ void Lock::handOver() {
     const xcb::Window id = x11::Id(surface_.form);
     if (!id || id == handedOver_ || !keys_.isEnabled()) return;
     handedOver_ = id;
-    guardian_.ready(id);
-    keys_.regrab();
+    keys_.takeOver(guardian_.ready(id));
 }
 
 void Lock::lockWhenAsked() {

@@ -30,6 +30,7 @@ bool Cover::connectGrabs() {
     int number = 0;
     grabs_ = xcb::Connect(&number);
     keyboard_ = pointer_ = false;
+    token_ = grabs_ && !xcb::Broken(grabs_) ? xcb::CreateToken(grabs_, screen_.root) : 0;
     return grabs_ != nullptr;
 }
 
@@ -93,7 +94,7 @@ void Cover::close() {
     xcb::Disconnect(grabs_);
     xcb::Disconnect(view_);
     grabs_ = view_ = nullptr;
-    window_ = messages_ = 0;
+    window_ = messages_ = token_ = 0;
     keyboard_ = pointer_ = false;
 }
 
@@ -125,6 +126,12 @@ void Cover::putRight(xcb::Window lock, bool reparented) {
     xcb::Map(view_, window_);
     if (!lock) xcb::RaiseToTop(view_, {window_});
     xcb::Flush(view_);
+}
+
+void Cover::readGrabs() {
+    xcb::Event dropped;
+    while (!xcb::Broken(grabs_) && xcb::NextEvent(grabs_, 0, &dropped)) {
+    }
 }
 
 Cover::Events Cover::poll(xcb::Window lock, bool lockRunning) {

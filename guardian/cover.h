@@ -28,6 +28,9 @@ public:
     // Drops a connection another client cut and opens a new one: a new black
     // window (shown), or new grabs. True when anything was reopened.
     bool reopen();
+    // The grabs' connection brings nothing we need (keys and clicks while we
+    // hold them are dropped), but it is read: that is how its end is noticed.
+    void readGrabs();
     void close();
 
     int windowFd() const { return xcb::Fd(view_); }
@@ -39,6 +42,9 @@ public:
     bool grab();
     void ungrab();
     bool holdsGrabs() const { return keyboard_ && pointer_; }
+    // Names the connection that holds the grabs: the lock ends it to take
+    // them over with no gap (handover::Word::Yield). A new one follows.
+    uint32_t grabToken() const { return token_; }
 
     // What the X server reported since the last call. `lock` is the lock's
     // window while one stands above the black window, else 0; `lockRunning`
@@ -66,6 +72,7 @@ private:
     uint8_t shapeBase_ = 0;
     xcb::Window window_ = 0;
     xcb::Window messages_ = 0; // owns the claim, receives requests
+    uint32_t token_ = 0;
     bool keyboard_ = false;
     bool pointer_ = false;
 };

@@ -31,6 +31,8 @@ constexpr int kFirstBackoffMs = 200;
 constexpr int kMaxBackoffMs = 5000;
 constexpr int kPlainAfterDeaths = 3;
 constexpr int kTermWaitMs = 2000;
+// How long the lock has to take the grabs over before we let go of them anyway.
+constexpr int kYieldMs = 1000;
 
 long long nowMs() {
     timespec ts;
@@ -93,7 +95,8 @@ private:
     long long restartAt_ = -1;
     long long reconnectAt_ = -1;
     long long grabRetryAt_ = -1;
-    int exitStatus_ = -1; // set when it is time to go
+    long long yieldBy_ = -1; // the lock was told to take the grabs over
+    int exitStatus_ = -1;    // set when it is time to go
 };
 
 int Guardian::run() {
@@ -140,6 +143,11 @@ int Guardian::run() {
         handleX();
         if (wantGrabs_ && !cover_.holdsGrabs() && grabRetryAt_ >= 0 && now >= grabRetryAt_)
             takeGrabs();
+        if (yieldBy_ >= 0 && now >= yieldBy_) {
+            // The lock never took them over: let go, it grabs them itself.
+            yieldBy_ = -1;
+            if (!wantGrabs_) cover_.ungrab();
+        }
         if (restartAt_ >= 0 && now >= restartAt_ && exitStatus_ < 0) {
             restartAt_ = -1;
             if (!startLock()) return 1;
@@ -167,7 +175,7 @@ int Guardian::handOverToRunning(xcb::Window holder) {
 
 int Guardian::timeout() const {
     long long next = -1;
-    for (long long t : {restartAt_, reconnectAt_, wantGrabs_ ? grabRetryAt_ : -1LL})
+    for (long long t : {restartAt_, reconnectAt_, yieldBy_, wantGrabs_ ? grabRetryAt_ : -1LL})
         if (t >= 0 && (next < 0 || t < next)) next = t;
     return next < 0 ? -1 : int(std::max(0LL, next - nowMs()));
 }
@@ -216,12 +224,14 @@ void Guardian::readLock() {
             break;
         case handover::Word::Ready:
             // On screen and painted: the screen is the lock's now. Our cover
-            // stays beneath it, for the moment it might go.
+            // stays beneath it, for the moment it might go. The lock ends
+            // our grabs' connection as it grabs (a new one follows), so that
+            // nobody can grab in between; if it never does, we keep them.
             lockWindow_ = m.window;
             everInForce_ = true;
             wantGrabs_ = false;
-            cover_.ungrab();
-            handover::Send(sock_, {handover::Word::Released});
+            handover::Send(sock_, {handover::Word::Yield, cover_.grabToken()});
+            yieldBy_ = nowMs() + kYieldMs;
             break;
         case handover::Word::Settled:
             settled_ = true;
@@ -290,6 +300,7 @@ void Guardian::releaseSleepLock() {
 
 void Guardian::handleX() {
     const long long now = nowMs();
+    cover_.readGrabs();
     if (cover_.broken()) {
         // Another client cut a connection of ours: a new one, with a new
         // black window or new grabs.
@@ -301,6 +312,7 @@ void Guardian::handleX() {
             return;
         }
         reconnectAt_ = -1;
+        yieldBy_ = -1; // the grabs' connection ended: nothing of ours to let go
         fcntl(cover_.windowFd(), F_SETFD, FD_CLOEXEC);
         fcntl(cover_.grabsFd(), F_SETFD, FD_CLOEXEC);
         if (cover_.window() != before)
