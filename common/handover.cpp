@@ -13,11 +13,18 @@ struct Name {
     const char* text;
     bool withWindow;
 };
+// clang-format off
 constexpr Name kNames[] = {
-    {Word::Cover, "cover", true},      {Word::Plain, "plain", false}, {Word::Yield, "yield", true},
-    {Word::Lock, "lock", false},       {Word::Up, "up", false},       {Word::Ready, "ready", true},
-    {Word::Settled, "settled", false}, {Word::Quit, "quit", false},
+    {Word::Cover, "cover", true},
+    {Word::Plain, "plain", false},
+    {Word::Yield, "yield", true},
+    {Word::Lock, "lock", false},
+    {Word::Up, "up", false},
+    {Word::Ready, "ready", true},
+    {Word::Settled, "settled", false},
+    {Word::Quit, "quit", false},
 };
+// clang-format on
 } // namespace
 
 std::string Encode(const Message& message) {
