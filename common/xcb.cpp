@@ -282,15 +282,21 @@ uint32_t StorePicture(Connection* c, Window drawable, const Screen& screen, int 
     const int h = std::min(height, pictureHeight);
     const uint32_t limit = std::min<uint32_t>(xcb_get_maximum_request_length(c) * 4, 1u << 20);
     const int rows = std::max(1, int((limit - 64) / uint32_t(w * 4)));
+    // Rows that lie side by side go as they are; others are copied together.
+    const size_t row = size_t(w) * 4;
+    const bool packed = size_t(bytesPerLine) == row;
     std::vector<uint8_t> band;
     for (int y = 0; y < h; y += rows) {
         const int n = std::min(rows, h - y);
-        band.resize(size_t(w) * 4 * size_t(n));
-        for (int i = 0; i < n; ++i)
-            std::memcpy(&band[size_t(i) * size_t(w) * 4],
-                        pixels + size_t(y + i) * size_t(bytesPerLine), size_t(w) * 4);
+        const uint8_t* first = pixels + size_t(y) * size_t(bytesPerLine);
+        if (!packed) {
+            band.resize(row * size_t(n));
+            for (int i = 0; i < n; ++i)
+                std::memcpy(&band[size_t(i) * row], first + size_t(i) * size_t(bytesPerLine), row);
+            first = band.data();
+        }
         xcb_put_image(c, XCB_IMAGE_FORMAT_Z_PIXMAP, pixmap, gc, uint16_t(w), uint16_t(n), 0,
-                      int16_t(y), 0, screen.depth, uint32_t(band.size()), band.data());
+                      int16_t(y), 0, screen.depth, uint32_t(row * size_t(n)), first);
     }
     xcb_free_gc(c, gc);
     return pixmap;
