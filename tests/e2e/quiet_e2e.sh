@@ -45,8 +45,10 @@ road_to_quiet() { # road_to_quiet WM MAX_PER_SECOND_WITH_THE_DIALOG
     quiet_cost "$1, locked" "$GUARDIAN" 1 0
     xdotool mousemove 200 900 click --repeat 2 --delay 80 1
     wait_until 5 dialog_shown && sleep 1
-    # A line edit's blinking cursor alone costs about 8 a second; a
-    # compositing manager doubles that. At most 5 % of a core.
+    # A line edit's blinking cursor alone costs about 8 a second (two blinks,
+    # each a paint and a round trip); under a compositing manager the same
+    # traffic costs more switches, the server answering later. At most 5 %
+    # of a core.
     quiet_cost "$1, the dialog open" "$GUARDIAN" "$2" $((QUIET * 5))
     stop_all
     PIDS=""
