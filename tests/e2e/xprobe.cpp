@@ -34,6 +34,10 @@
 //                                         program with the write end of a pipe, and when
 //                                         the last copy closes prints "released MS covered
 //                                         yes|no grabbed yes|no pid PID"; the program goes on
+//   xprobe snatch MS PROGRAM [ARGS...]    starts the program and, for MS ms, tries to grab
+//                                         the keyboard as fast as it can; prints how many
+//                                         times it got it after the program first held it
+//                                         (let go at once), and the program's pid
 //   xprobe owner SELECTION                prints the window that owns the selection (0: none)
 //   xprobe flood N MS                     maps N full-screen windows nobody manages and
 //                                         raises them as fast as it can, for MS ms
@@ -433,6 +437,33 @@ int sleepLock(Display* d, char** argv) {
     return 0;
 }
 
+// A client that wants the keyboard the moment a lock lets go of it, as one
+// waiting for a hand-over between two processes would.
+int snatch(Display* d, int ms, char** argv) {
+    const Window root = DefaultRootWindow(d);
+    const double start = nowMs();
+    const pid_t pid = fork();
+    if (pid == 0) {
+        const int null = open("/dev/null", O_WRONLY);
+        dup2(null, 1);
+        execvp(argv[0], argv);
+        _exit(127);
+    }
+    bool held = false;
+    int taken = 0;
+    while (nowMs() - start < ms) {
+        const int g = XGrabKeyboard(d, root, False, GrabModeAsync, GrabModeAsync, CurrentTime);
+        if (g == AlreadyGrabbed) held = true;
+        if (g == GrabSuccess) {
+            taken += held;
+            XUngrabKeyboard(d, CurrentTime);
+        }
+        XSync(d, False);
+    }
+    std::printf("taken %d pid %d\n", taken, int(pid));
+    return 0;
+}
+
 int ignoreErrors(Display*, XErrorEvent*) {
     return 0;
 }
@@ -488,6 +519,7 @@ int main(int argc, char** argv) {
         return reparent(d, std::strtoul(argv[2], nullptr, 0),
                         argc == 4 && std::string(argv[3]) == "once");
     if (cmd == "sleeplock" && argc >= 3) return sleepLock(d, argv + 2);
+    if (cmd == "snatch" && argc >= 4) return snatch(d, std::atoi(argv[2]), argv + 3);
     if (cmd == "owner" && argc == 3) {
         std::printf("%lu\n", XGetSelectionOwner(d, XInternAtom(d, argv[2], False)));
         return 0;
