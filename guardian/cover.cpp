@@ -134,12 +134,54 @@ void Cover::readGrabs() {
     }
 }
 
+// One event's share in what poll() reports and puts right.
+void Cover::note(const xcb::Event& e, xcb::Window lock, Events* events, Harm* harm) {
+    const bool ours = window_ && e.window == window_;
+    switch (e.kind) {
+    case xcb::Kind::Destroy:
+        events->lockDestroyed = events->lockDestroyed || (lock && e.window == lock);
+        if (ours) {
+            window_ = 0;
+            events->remade = harm->spoiled = true;
+        }
+        break;
+    case xcb::Kind::Unmap:
+        harm->spoiled = harm->spoiled || (ours && e.event == window_);
+        break;
+    case xcb::Kind::Reparent:
+        if (ours) harm->reparented = e.parent != screen_.root;
+        harm->spoiled = harm->spoiled || harm->reparented;
+        break;
+    case xcb::Kind::Configure:
+        if (e.window == screen_.root &&
+            (e.rect.width != screen_.width || e.rect.height != screen_.height)) {
+            screen_.width = e.rect.width; // a new resolution: the cover follows
+            screen_.height = e.rect.height;
+            harm->spoiled = true;
+        }
+        harm->spoiled = harm->spoiled || (ours && e.event == window_ &&
+                                          e.rect != xcb::Rect{0, 0, screen_.width, screen_.height});
+        break;
+    case xcb::Kind::FocusIn:
+    case xcb::Kind::FocusOut:
+    case xcb::Kind::Leave:
+        events->grabEnded = events->grabEnded || e.ungrab;
+        break;
+    case xcb::Kind::Visibility:
+        harm->covered = harm->covered || (ours && e.obscured);
+        break;
+    case xcb::Kind::Shape:
+        harm->spoiled = harm->spoiled || (ours && e.shaped);
+        break;
+    default:
+        break;
+    }
+}
+
 Cover::Events Cover::poll(xcb::Window lock, bool lockRunning) {
     Events events;
     if (xcb::Broken(view_)) return events;
-    bool spoiled = false;
-    bool reparented = false;
-    bool covered = false;
+    Harm harm;
     xcb::Event e;
     while (xcb::NextEvent(view_, shapeBase_, &e)) {
         if (claim::IsLockRequest(view_, e, &events.requester)) {
@@ -148,51 +190,11 @@ Cover::Events Cover::poll(xcb::Window lock, bool lockRunning) {
         }
         // Only what the X server itself says counts: any client can send an
         // event that looks like one.
-        if (e.synthetic) continue;
-        const bool ours = window_ && e.window == window_;
-        switch (e.kind) {
-        case xcb::Kind::Destroy:
-            events.lockDestroyed = events.lockDestroyed || (lock && e.window == lock);
-            if (ours) {
-                window_ = 0;
-                events.remade = spoiled = true;
-            }
-            break;
-        case xcb::Kind::Unmap:
-            spoiled = spoiled || (ours && e.event == window_);
-            break;
-        case xcb::Kind::Reparent:
-            if (ours) reparented = e.parent != screen_.root;
-            spoiled = spoiled || reparented;
-            break;
-        case xcb::Kind::Configure:
-            if (e.window == screen_.root &&
-                (e.rect.width != screen_.width || e.rect.height != screen_.height)) {
-                screen_.width = e.rect.width; // a new resolution: the cover follows
-                screen_.height = e.rect.height;
-                spoiled = true;
-            }
-            spoiled = spoiled || (ours && e.event == window_ &&
-                                  e.rect != xcb::Rect{0, 0, screen_.width, screen_.height});
-            break;
-        case xcb::Kind::FocusIn:
-        case xcb::Kind::FocusOut:
-        case xcb::Kind::Leave:
-            events.grabEnded = events.grabEnded || e.ungrab;
-            break;
-        case xcb::Kind::Visibility:
-            covered = covered || (ours && e.obscured);
-            break;
-        case xcb::Kind::Shape:
-            spoiled = spoiled || (ours && e.shaped);
-            break;
-        default:
-            break;
-        }
+        if (!e.synthetic) note(e, lock, &events, &harm);
     }
-    if (spoiled) putRight(lock, reparented);
+    if (harm.spoiled) putRight(lock, harm.reparented);
     // With no lock, nothing may stand above the cover.
-    if (covered && !lockRunning && !spoiled) xcb::RaiseToTop(view_, {window_});
+    if (harm.covered && !lockRunning && !harm.spoiled) xcb::RaiseToTop(view_, {window_});
     xcb::Flush(view_);
     return events;
 }

@@ -61,6 +61,13 @@ public:
     void answer(xcb::Window requester);
 
 private:
+    // What the events of one poll did to the black window.
+    struct Harm {
+        bool spoiled = false;    // to be put right
+        bool reparented = false; // ... out of another window
+        bool covered = false;    // something stands above it
+    };
+    void note(const xcb::Event& e, xcb::Window lock, Events* events, Harm* harm);
     void make(xcb::Window above);
     void putRight(xcb::Window lock, bool reparented);
     bool connectGrabs();
