@@ -126,11 +126,17 @@ uint32_t CreateToken(Connection* c, Window root) {
 }
 
 void TakeGrabsFrom(Connection* c, Window root, uint32_t token, bool* keyboard, bool* pointer) {
-    // One write: the server reads the three requests together and carries
-    // them out before it turns to another client.
-    if (token) xcb_kill_client(c, token);
+    xcb_grab_server(c);
+    if (token && !IsOurs(c, token)) {
+        xcb_generic_error_t* gone = nullptr; // taken here: nobody else need hear of it
+        const Reply<xcb_get_geometry_reply_t> g(
+            xcb_get_geometry_reply(c, xcb_get_geometry(c, token), &gone));
+        std::free(gone);
+        if (g && g->depth == 1 && g->width == 1 && g->height == 1) xcb_kill_client(c, token);
+    }
     const auto k = askKeyboard(c, root);
     const auto p = askPointer(c, root);
+    xcb_ungrab_server(c);
     *keyboard = keyboardTaken(c, k);
     *pointer = pointerTaken(c, p);
 }

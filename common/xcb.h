@@ -61,8 +61,10 @@ void Ungrab(Connection* c);
 // A resource that names the connection it was made on, for TakeGrabsFrom.
 uint32_t CreateToken(Connection* c, Window root);
 // Ends the connection that made `token` (with the grabs it holds) and takes
-// both grabs, in requests the server carries out one right after the other:
-// no other client's grab can come in between. Says which grabs are held.
+// both grabs, all while holding the server: no other client's grab can come
+// in between. The token is checked first (a 1x1 pixmap of depth 1, not ours):
+// one whose connection has gone may name another client's resource now.
+// Says which grabs are held.
 void TakeGrabsFrom(Connection* c, Window root, uint32_t token, bool* keyboard, bool* pointer);
 
 // --- windows

@@ -73,6 +73,7 @@ void GuardianLink::receive() {
             break;
         case handover::Word::Yield:
             token_ = m.window;
+            answered_ = true;
             if (!waiting_) emit yielded(token_);
             break;
         case handover::Word::Lock:
@@ -95,8 +96,9 @@ uint32_t GuardianLink::ready(xcb::Window window) {
     // Wait here for the guardian's answer: the grabs are taken over at once,
     // with nothing slow in between.
     token_ = 0;
+    answered_ = false;
     waiting_ = true;
-    for (QDeadlineTimer deadline(kHandOverMs); !token_ && present() && !deadline.hasExpired();) {
+    for (QDeadlineTimer deadline(kHandOverMs); !answered_ && present() && !deadline.hasExpired();) {
         pollfd pfd{fd_, POLLIN, 0};
         if (poll(&pfd, 1, int(deadline.remainingTime())) > 0) receive();
     }

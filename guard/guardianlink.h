@@ -49,6 +49,7 @@ private:
     xcb::Window cover_ = 0;
     bool plain_ = false;
     uint32_t token_ = 0;
+    bool answered_ = false;
     bool waiting_ = false;
 };
 

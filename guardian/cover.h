@@ -41,10 +41,12 @@ public:
     // Keyboard and pointer; true once both are held.
     bool grab();
     void ungrab();
-    bool holdsGrabs() const { return keyboard_ && pointer_; }
+    bool holdsGrabs() const { return keyboard_ && pointer_ && !xcb::Broken(grabs_); }
+    bool grabsBroken() const { return xcb::Broken(grabs_); }
     // Names the connection that holds the grabs: the lock ends it to take
-    // them over with no gap (handover::Word::Yield). A new one follows.
-    uint32_t grabToken() const { return token_; }
+    // them over with no gap (handover::Word::Yield); a new one follows. 0
+    // once that connection has ended: its name may be another client's now.
+    uint32_t grabToken() const { return xcb::Broken(grabs_) ? 0 : token_; }
 
     // What the X server reported since the last call. `lock` is the lock's
     // window while one stands above the black window, else 0; `lockRunning`

@@ -230,6 +230,7 @@ void Guardian::readLock() {
             lockWindow_ = m.window;
             everInForce_ = true;
             wantGrabs_ = false;
+            cover_.readGrabs(); // an end not yet noticed: no token
             handover::Send(sock_, {handover::Word::Yield, cover_.grabToken()});
             yieldBy_ = nowMs() + kYieldMs;
             break;
@@ -306,13 +307,14 @@ void Guardian::handleX() {
         // black window or new grabs.
         if (reconnectAt_ >= 0 && now < reconnectAt_) return;
         const xcb::Window before = cover_.window();
+        const bool grabsCut = cover_.grabsBroken();
         cover_.reopen();
         if (cover_.broken()) {
             reconnectAt_ = now + kReconnectMs;
             return;
         }
         reconnectAt_ = -1;
-        yieldBy_ = -1; // the grabs' connection ended: nothing of ours to let go
+        if (grabsCut) yieldBy_ = -1; // taken over, or cut: nothing of ours to let go
         fcntl(cover_.windowFd(), F_SETFD, FD_CLOEXEC);
         fcntl(cover_.grabsFd(), F_SETFD, FD_CLOEXEC);
         if (cover_.window() != before)

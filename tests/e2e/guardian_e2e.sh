@@ -89,12 +89,13 @@ expect "pointer free after quit" "$XPROBE" grab-pointer
 # --- the hand-over from the guardian to the lock leaves the keyboard free to
 # nobody, not even a client grabbing as fast as it can
 for i in 1 2 3 4 5; do
-    set -- $("$XPROBE" snatch 1500 "$WORK/pomlock")
-    PIDS="$PIDS $4"
+    set -- $("$XPROBE" snatch 300 "$WORK/pomlock")
+    PIDS="$PIDS $6"
+    expect "hand-over $i: the lock window came up" test "$4" = yes
     expect "hand-over $i: nobody else got the keyboard ($2 times)" test "$2" -eq 0
     expect "hand-over $i: locked" wait_until 5 in_force
-    kill "$4"
-    wait_until 5 gone "$4"
+    kill "$6"
+    wait_until 5 gone "$6"
 done
 
 # --- SIGTERM to the guardian ends the whole lock

@@ -34,10 +34,12 @@
 //                                         program with the write end of a pipe, and when
 //                                         the last copy closes prints "released MS covered
 //                                         yes|no grabbed yes|no pid PID"; the program goes on
-//   xprobe snatch MS PROGRAM [ARGS...]    starts the program and, for MS ms, tries to grab
-//                                         the keyboard as fast as it can; prints how many
-//                                         times it got it after the program first held it
-//                                         (let go at once), and the program's pid
+//   xprobe snatch MS PROGRAM [ARGS...]    starts the program and tries to grab the keyboard
+//                                         as fast as it can until MS ms after a window
+//                                         named Form1 is on screen (15 s at most); prints
+//                                         how many times it got it after the program first
+//                                         held it (let go at once), whether Form1 showed,
+//                                         and the program's pid
 //   xprobe owner SELECTION                prints the window that owns the selection (0: none)
 //   xprobe flood N MS                     maps N full-screen windows nobody manages and
 //                                         raises them as fast as it can, for MS ms
@@ -449,9 +451,29 @@ int snatch(Display* d, int ms, char** argv) {
         execvp(argv[0], argv);
         _exit(127);
     }
+    const auto formShown = [d, root] {
+        Window rootOut, parent, *children = nullptr;
+        unsigned count = 0, shown = 0;
+        if (!XQueryTree(d, root, &rootOut, &parent, &children, &count)) return false;
+        for (unsigned i = 0; i < count && !shown; ++i) {
+            XWindowAttributes a;
+            char* name = nullptr;
+            if (XGetWindowAttributes(d, children[i], &a) && a.map_state == IsViewable &&
+                XFetchName(d, children[i], &name) && name)
+                shown = std::strcmp(name, "Form1") == 0;
+            XFree(name);
+        }
+        XFree(children);
+        return shown > 0;
+    };
     bool held = false;
     int taken = 0;
-    while (nowMs() - start < ms) {
+    double shownAt = -1, lookedAt = 0;
+    while (nowMs() - start < 15000 && (shownAt < 0 || nowMs() - shownAt < ms)) {
+        if (shownAt < 0 && nowMs() - lookedAt >= 20) {
+            lookedAt = nowMs();
+            if (formShown()) shownAt = lookedAt;
+        }
         const int g = XGrabKeyboard(d, root, False, GrabModeAsync, GrabModeAsync, CurrentTime);
         if (g == AlreadyGrabbed) held = true;
         if (g == GrabSuccess) {
@@ -460,7 +482,7 @@ int snatch(Display* d, int ms, char** argv) {
         }
         XSync(d, False);
     }
-    std::printf("taken %d pid %d\n", taken, int(pid));
+    std::printf("taken %d shown %s pid %d\n", taken, shownAt < 0 ? "no" : "yes", int(pid));
     return 0;
 }
 
