@@ -26,8 +26,8 @@ long WriteIni(const QString& section, const QString& key, const QString& value) 
 
 long WriteIniPair(const QString& section1, const QString& key1, const QString& value1,
                   const QString& section2, const QString& key2, const QString& value2) {
-    return forms::WritePrivateProfileStrings(
-        {{section1, key1, value1}, {section2, key2, value2}}, iniPath());
+    return forms::WritePrivateProfileStrings({{section1, key1, value1}, {section2, key2, value2}},
+                                             iniPath());
 }
 
 } // namespace ini
