@@ -26,7 +26,6 @@ public:
     // True once, for the first lock sequence, when the stored picture made
     // the locks before this one die: it is not loaded.
     bool skipStoredPicture();
-    bool startsWithoutPicture() const { return plain_; }
 
     // The lock window is on screen and painted: the guardian yields the
     // keyboard and pointer. Waits a moment for its answer and returns the
